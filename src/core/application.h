@@ -1,0 +1,186 @@
+#pragma once
+
+#include <SDL2/SDL.h>
+#include <vulkan/vulkan.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+const int WIDTH = 364;
+const int HEIGHT = 1065;
+const int MAX_FRAMES_IN_FLIGHT = 2;
+const bool enableValidationLayers = false;
+const uint64_t chunk_size = 2048;
+
+struct UniformBufferObject;
+
+struct QueueFamilyIndices {
+    std::optional<uint32_t> graphicsFamily;
+    std::optional<uint32_t> presentFamily;
+
+    bool isComplete() const { return graphicsFamily.has_value() && presentFamily.has_value(); }
+};
+
+struct SwapChainSupportDetails {
+    VkSurfaceCapabilitiesKHR capabilities{};
+    std::vector<VkSurfaceFormatKHR> formats;
+    std::vector<VkPresentModeKHR> presentModes;
+};
+
+VkSurfaceFormatKHR chooseSwapSurfaceFormat(const std::vector<VkSurfaceFormatKHR>& availableFormats);
+VkPresentModeKHR chooseSwapPresentMode(const std::vector<VkPresentModeKHR>& availablePresentModes);
+
+// The viewer: one window, one Vulkan device, one file shown through a
+// 2048-byte window around the view position. Its members are defined in the
+// file of the step they belong to (core/, render/, vk/).
+class Application {
+public:
+    Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    void set_fname(char* path);
+    void run();
+
+    // Navigation (core/navigation.cpp).
+    void mainLoop();
+    void handle_event(const SDL_Event& event, bool& quit);
+    void on_key_down(SDL_Keycode key, int direction);
+    void scroll_one_step(int64_t delta);
+    void on_left_btn_pressed(const SDL_Event* e);
+    void on_mouse_motion(const SDL_Event* e);
+
+    // File window (core/file_window.cpp).
+    int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
+    void check_file_window();
+    void load_file_window();
+
+    // View block (render/view_block.cpp).
+    void fill_view_block(UniformBufferObject& ubo);
+    void updateUniformBuffer(uint32_t currentImage);
+
+    SDL_Window* window;
+    VkInstance instance;
+    VkDebugUtilsMessengerEXT debugMessenger;
+    VkSurfaceKHR surface;
+    VkPhysicalDevice physicalDevice = VK_NULL_HANDLE;
+    VkDevice device;
+    VkQueue graphicsQueue;
+    VkQueue presentQueue;
+    VkSwapchainKHR swapChain;
+    std::vector<VkImage> swapChainImages;
+    VkFormat swapChainImageFormat;
+    VkExtent2D swapChainExtent;
+    std::vector<VkImageView> swapChainImageViews;
+    std::vector<VkFramebuffer> swapChainFramebuffers;
+    VkRenderPass renderPass;
+    VkDescriptorSetLayout descriptorSetLayout;
+    VkPipelineLayout pipelineLayout;
+    VkPipeline graphicsPipeline;
+    VkCommandPool commandPool;
+    VkImage textureImage;
+    VkDeviceMemory textureImageMemory;
+    VkImageView textureImageView;
+    VkSampler textureSampler;
+    VkBuffer vertexBuffer;
+    VkDeviceMemory vertexBufferMemory;
+    VkBuffer indexBuffer;
+    VkDeviceMemory indexBufferMemory;
+    std::vector<VkBuffer> uniformBuffers;
+    std::vector<VkDeviceMemory> uniformBuffersMemory;
+    VkDescriptorPool descriptorPool;
+    std::vector<VkDescriptorSet> descriptorSets;
+    std::vector<VkCommandBuffer> commandBuffers;
+    std::vector<VkSemaphore> imageAvailableSemaphores;
+    std::vector<VkSemaphore> renderFinishedSemaphores;
+    std::vector<VkFence> inFlightFences;
+    uint64_t currentFrame = 0;
+    int32_t win_width = 0;
+    int32_t win_height = 0;
+    bool framebufferResized = false;
+    bool dragging = false;
+    bool need_redraw = true;
+    double drag_start_y = 0.0;
+    int64_t drag_start_offset = 0;
+    char* fname = nullptr;
+    std::vector<uint8_t> chunk;
+    uint64_t chunk_capacity = chunk_size;
+    uint64_t chunk_offset = 0;
+    int64_t offset = 0;
+    uint64_t file_size = 0;
+
+    // Beyond the core state: the view block buffers stay mapped for their
+    // whole life, each swap chain image remembers the fence of its last
+    // submission, a load that found the size changed asks for one more
+    // frame, and reads are counted for tests and benchmarks.
+    std::vector<void*> uniformBuffersMapped;
+    std::vector<VkFence> imagesInFlight;
+    bool file_size_changed = false;
+    uint64_t file_reads = 0;
+
+    // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
+    // vk/). Public so that the tests can drive the same steps offscreen.
+    void initWindow();
+    void initVulkan();
+    void cleanup();
+
+    // Instance and surface (vk/instance.cpp).
+    void createInstance();
+    std::vector<const char*> getRequiredExtensions();
+    void setupDebugMessenger();
+    void createSurface();
+
+    // Device (vk/device.cpp).
+    void pickPhysicalDevice();
+    bool isDeviceSuitable(VkPhysicalDevice candidate);
+    QueueFamilyIndices findQueueFamilies(VkPhysicalDevice candidate);
+    bool checkDeviceExtensionSupport(VkPhysicalDevice candidate);
+    SwapChainSupportDetails querySwapChainSupport(VkPhysicalDevice candidate);
+    void createLogicalDevice();
+
+    // Swap chain (vk/swap_chain.cpp).
+    void createSwapChain();
+    VkExtent2D chooseSwapExtent(const VkSurfaceCapabilitiesKHR& capabilities);
+    void createImageViews();
+    VkImageView createImageView(VkImage image, VkFormat format);
+    void cleanupSwapChain();
+    void recreateSwapChain();
+
+    // Render pass, pipeline, framebuffers (vk/pipeline.cpp).
+    void createRenderPass();
+    void createDescriptorSetLayout();
+    void createGraphicsPipeline();
+    VkShaderModule createShaderModule(const std::vector<char>& code);
+    void createFramebuffers();
+
+    // Resources (vk/resources.cpp).
+    void createCommandPool();
+    void createBuffer(VkDeviceSize size, VkBufferUsageFlags usage, VkMemoryPropertyFlags properties,
+                      VkBuffer& buffer, VkDeviceMemory& bufferMemory);
+    uint32_t findMemoryType(uint32_t typeFilter, VkMemoryPropertyFlags properties);
+    VkCommandBuffer beginSingleTimeCommands();
+    void endSingleTimeCommands(VkCommandBuffer commandBuffer);
+    void copyBuffer(VkBuffer srcBuffer, VkBuffer dstBuffer, VkDeviceSize size);
+    void createImage(uint32_t width, uint32_t height, VkFormat format, VkImageTiling tiling,
+                     VkImageUsageFlags usage, VkMemoryPropertyFlags properties, VkImage& image,
+                     VkDeviceMemory& imageMemory);
+    void transitionImageLayout(VkImage image, VkImageLayout oldLayout, VkImageLayout newLayout);
+    void copyBufferToImage(VkBuffer buffer, VkImage image, uint32_t width, uint32_t height);
+    void createStagingBuffer(const void* data, VkDeviceSize size, VkBuffer& buffer, VkDeviceMemory& memory);
+    void createDeviceLocalBuffer(const void* data, VkDeviceSize size, VkBufferUsageFlags usage, VkBuffer& buffer,
+                                 VkDeviceMemory& memory);
+    void createTextureImage();
+    void createTextureImageView();
+    void createTextureSampler();
+    void createVertexBuffer();
+    void createIndexBuffer();
+    void createUniformBuffers();
+    void createDescriptorPool();
+    void createDescriptorSets();
+
+    // Frames (vk/frame.cpp).
+    void createCommandBuffers();
+    void createSyncObjects();
+    void drawFrame();
+};

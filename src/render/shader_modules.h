@@ -1,0 +1,8 @@
+#pragma once
+
+#include <vector>
+
+// The SPIR-V 1.0 modules compiled from shaders/page.vert and shaders/page.frag
+// at build time, as byte lists.
+std::vector<char> page_vertex_module();
+std::vector<char> page_fragment_module();

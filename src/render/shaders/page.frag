@@ -1,0 +1,183 @@
+#version 450
+#extension GL_ARB_separate_shader_objects : enable
+
+// Composes the whole hex page, pixel by pixel, from the view block alone.
+// The canvas is 364 x 1065 pixels: a label line, then 75 rows of 16 bytes,
+// each row 14 pixels high, with the scrollbar on the left.
+//
+// File positions are 48-bit; they are carried as uvec2 (x: low 32 bits,
+// y: high bits) so that files past 4 GiB show true offsets and bytes.
+
+layout(binding = 0, std140) uniform UniformBufferObject {
+    mat4 model;
+    mat4 view;
+    mat4 proj;
+    uvec4 fontdata[256];
+    uvec4 chunkmeta;
+    uvec4 datachunk[128];
+    vec4 param;
+} ubo;
+
+layout(binding = 1) uniform sampler2D texSampler;
+
+layout(location = 0) in vec3 fragColor;
+layout(location = 1) in vec2 fragTexCoord;
+
+layout(location = 0) out vec4 outColor;
+
+const vec4 stripe_colour = vec4(0.0, 0.012, 0.0, 1.0);
+const vec4 track_colour = vec4(0.0, 0.0, 0.0, 1.0);
+const vec4 offset_colour = vec4(0.6, 0.6, 0.3, 1.0);
+const vec4 offset_256_colour = vec4(0.0, 0.5, 0.0, 1.0);
+const vec4 label_colour = vec4(0.0, 0.4, 0.0, 1.0);
+
+vec4 value_colour(uint v) {
+    if (v == 0u) return vec4(0.0, 0.0, 0.9, 1.0);
+    if (v < 32u) return vec4(0.0, 0.6, 0.6, 1.0);
+    if (v < 128u) return vec4(0.8, 0.8, 0.8, 1.0);
+    if (v < 192u) return vec4(1.0, 0.5, 0.0, 1.0);
+    return vec4(0.8, 0.8, 0.0, 1.0);
+}
+
+bool glyph_ink(uint c, int gx, int gy) {
+    uint row_bits = ubo.fontdata[c][gy / 4] >> (8 * (gy % 4));
+    return (row_bits & (0x80u >> gx)) != 0u;
+}
+
+uint hex_digit_glyph(uint n) { return n < 10u ? 48u + n : 87u + n; }
+
+uint window_byte(int entry, int k) {
+    return (ubo.datachunk[entry & 127][k / 4] >> (8 * (k % 4))) & 0xFFu;
+}
+
+uvec2 add64(uvec2 a, uint b) {
+    uint carry;
+    uint low = uaddCarry(a.x, b, carry);
+    return uvec2(low, a.y + carry);
+}
+
+// a < b for 64-bit values
+bool less64(uvec2 a, uvec2 b) { return a.y < b.y || (a.y == b.y && a.x < b.x); }
+
+float to_float(uvec2 a) { return float(a.y) * 4294967296.0 + float(a.x); }
+
+// Removes one pixel in 13 (after each byte), one more in 53 (after each
+// group of four) and one more in 107 (after each group of eight).
+int squeeze(int n) {
+    int a = n - n / 107;
+    int b = a - a / 53;
+    return b - b / 13;
+}
+
+void main() {
+    int x = int(uint(gl_FragCoord.x / ubo.param.x));
+    int y = int(uint(gl_FragCoord.y / ubo.param.y));
+    int yr = y - 15;
+    int row = max(yr / 14, 0);  // the two pixel rows above the label line only get the border
+    bool label_line = yr < 0;
+    int gy = label_line ? (y - 2) % 14 : yr % 14;
+
+    uvec2 size = uvec2(ubo.chunkmeta.x, ubo.chunkmeta.w & 0xFFFFu);
+    uvec2 window_base = uvec2(ubo.chunkmeta.y, ubo.chunkmeta.w >> 16);
+    uvec2 base = add64(window_base, ubo.chunkmeta.z);
+    uvec2 addr = add64(base, uint(16 * row));
+    int entry = row + int(ubo.chunkmeta.z / 16u);
+    bool in_rows = y >= 15 && y <= 1063;
+
+    // 1. Background, striped by file row.
+    vec4 colour = (in_rows && (addr.x & 16u) == 0u) ? stripe_colour : texture(texSampler, vec2(0.0, 0.0));
+
+    // 2. Border, on the canvas only.
+    bool on_canvas = x <= 363 && y <= 1064;
+    if (on_canvas && (x == 0 || x == 363 || y == 0 || y == 1064)) {
+        colour.r = 0.2;
+    }
+
+    // 3. Scrollbar: a thumb of at least 40 pixels on the 1048-pixel track.
+    if (x >= 3 && x <= 10 && in_rows) {
+        colour = track_colour;
+        if (size != uvec2(0u)) {
+            int thumb = (size.y != 0u || size.x > 31440u) ? 40 : max(int(1257600u / size.x), 40);
+            float s = to_float(size);
+            int top = int((to_float(base) / s) * (1048.0 - float(thumb))) + 15;
+            if (top < y && y < top + thumb) {
+                float t = float(y - top) / float(thumb);
+                colour = vec4(0.5 * t, 0.5 - 0.5 * t, 0.0, 1.0);
+            }
+        }
+    }
+
+    // 4. Past the end of the file. A row that starts at the end still shows its offset.
+    if (less64(size, addr)) {
+        outColor = colour;
+        return;
+    }
+
+    // 5. Row offsets: the low four hex digits.
+    if (x >= 14 && x <= 37 && in_rows) {
+        int cell = (x - 14) / 6;
+        uint digit = (addr.x >> (4 * (3 - cell))) & 15u;
+        if (glyph_ink(hex_digit_glyph(digit), (x - 14) % 6, yr % 14)) {
+            colour = (addr.x & 255u) == 0u ? offset_256_colour : offset_colour;
+        }
+        outColor = colour;
+        return;
+    }
+
+    // 6. Character column, with a two-pixel gap between its halves.
+    if (x >= 263 && x <= 359 && y >= 2 && y <= 1063) {
+        int d = x - 263;
+        int e = d - 2 * (d / 49);
+        int k = e / 6;
+        if (less64(add64(addr, uint(k)), size) && d != 48 && d != 49) {
+            uint glyph;
+            vec4 ink;
+            if (label_line) {
+                glyph = hex_digit_glyph(uint(k));
+                ink = label_colour;
+            } else {
+                glyph = window_byte(entry, k);
+                ink = value_colour(glyph);
+            }
+            if (glyph_ink(glyph, e % 6, gy)) {
+                colour = ink;
+            }
+        }
+        outColor = colour;
+        return;
+    }
+
+    // 7. Hex column: two digits per byte, squeezed into groups.
+    if (x >= 44 && x <= 254 && y >= 2 && y <= 1063) {
+        int p = squeeze(label_line ? x - 41 : x - 44);
+        int k = p / 12;
+        bool gap = p == squeeze(x - 43);
+        if (!gap && less64(add64(addr, uint(k)), size)) {
+            if (label_line) {
+                if ((p / 6) % 2 == 1 && glyph_ink(hex_digit_glyph(uint(k)), p % 6, gy)) {
+                    colour = label_colour;
+                }
+            } else {
+                uint v = window_byte(entry, k);
+                uint digit = (p % 12) < 6 ? v >> 4 : v & 15u;
+                if (glyph_ink(hex_digit_glyph(digit), p % 6, gy)) {
+                    colour = value_colour(v);
+                }
+            }
+        }
+        outColor = colour;
+        return;
+    }
+
+    // 8. High offset digits: bits 39 to 16 of the first row's offset.
+    if (x >= 2 && x <= 359 && y >= 2 && y <= 14) {
+        int cell = (x - 2) / 6;
+        if (cell < 6) {
+            uint digit = cell < 2 ? (base.y >> (4 * (1 - cell))) & 15u : (base.x >> (36 - 4 * cell)) & 15u;
+            if (glyph_ink(hex_digit_glyph(digit), (x - 2) % 6, y - 2)) {
+                colour = offset_colour;
+            }
+        }
+    }
+    outColor = colour;
+}
