@@ -1,0 +1,224 @@
+#include "core/application.h"
+#include "render/view_block.h"
+#include "support/temp_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Prepares one frame's view block, which is where the file window is checked and loaded.
+class FileWindow : public ::testing::Test {
+protected:
+    void open(TempFile& file) { app.set_fname(file.c_path()); }
+    void frame() {
+        UniformBufferObject ubo;
+        app.fill_view_block(ubo);
+    }
+    void frame_at(int64_t offset) {
+        app.offset = offset;
+        frame();
+    }
+    Application app;
+};
+
+TEST_F(FileWindow, EmptyFileIsReadOnceAsZeros) {
+    TempFile file({});
+    open(file);
+    frame();
+    EXPECT_EQ(app.file_reads, 1u);
+    EXPECT_EQ(app.file_size, 0u);
+    EXPECT_EQ(app.chunk, std::vector<uint8_t>(2048, 0));
+    for (int64_t offset : {int64_t{16}, int64_t{4096}, int64_t{1} << 40}) {
+        frame_at(offset);
+        EXPECT_EQ(app.offset, 0);
+    }
+    EXPECT_EQ(app.file_reads, 1u);
+}
+
+TEST_F(FileWindow, FileOfAtMost2048BytesIsReadOnce) {
+    TempFile file(counting_bytes(2048));
+    open(file);
+    for (int64_t offset : {0, 16, 864, 2048, 4096, 0, 1184, 16}) {
+        frame_at(offset);
+    }
+    EXPECT_EQ(app.file_reads, 1u);
+    EXPECT_EQ(app.chunk, counting_bytes(2048));
+}
+
+TEST_F(FileWindow, WindowMovesWithTheirMargins) {
+    TempFile file(counting_bytes(1 << 20));
+    open(file);
+    frame();
+    EXPECT_EQ(app.file_reads, 1u);
+    frame_at(848);
+    EXPECT_EQ(app.file_reads, 1u) << "the page still fits in the window";
+    frame_at(864);
+    EXPECT_EQ(app.file_reads, 2u);
+    EXPECT_EQ(app.chunk_offset, 784u);
+    frame_at(768);
+    EXPECT_EQ(app.file_reads, 3u);
+    EXPECT_EQ(app.chunk_offset, 48u);
+    const std::vector<uint8_t> all = counting_bytes(48 + 2048);
+    const std::vector<uint8_t> expected(all.begin() + 48, all.end());
+    EXPECT_EQ(app.chunk, expected);
+}
+
+TEST_F(FileWindow, RowByRowReadsOnceEvery49RowsForwardAnd46Back) {
+    TempFile file(counting_bytes(1 << 20));
+    open(file);
+    frame();
+    frame_at(864);  // the first move forward
+    const uint64_t first = app.file_reads;
+    for (int row = 1; row <= 49 * 10; ++row) {
+        frame_at(864 + row * 16);
+    }
+    EXPECT_EQ(app.file_reads - first, 10u);
+
+    // Back: five rows are still inside the window, the sixth moves it.
+    int64_t view = app.offset - 6 * 16;
+    frame_at(view);
+    const uint64_t before = app.file_reads;
+    for (int row = 1; row <= 46 * 5; ++row) {
+        frame_at(view - row * 16);
+    }
+    EXPECT_EQ(app.file_reads - before, 5u);
+}
+
+TEST_F(FileWindow, JumpOutsideTheWindowReadsExactlyOnce) {
+    TempFile file(counting_bytes(1 << 20));
+    open(file);
+    frame();
+    for (int64_t offset : {500000, 16, 700000, 699000}) {
+        const uint64_t before = app.file_reads;
+        frame_at(offset);
+        EXPECT_EQ(app.file_reads - before, 1u) << offset;
+        EXPECT_EQ(app.chunk[uint64_t(offset) - app.chunk_offset], uint8_t(offset % 251)) << offset;
+    }
+}
+
+TEST_F(FileWindow, EndOfA10000ByteFile) {
+    TempFile file(counting_bytes(10000));
+    open(file);
+    frame();
+    frame_at(8816);
+    EXPECT_EQ(app.chunk_offset, 8736u);
+    for (size_t k = 0; k < 1264; ++k) {
+        ASSERT_EQ(app.chunk[k], uint8_t((8736 + k) % 251)) << k;
+    }
+    for (size_t k = 1264; k < 2048; ++k) {
+        ASSERT_EQ(app.chunk[k], 0) << k;
+    }
+}
+
+TEST_F(FileWindow, OffsetPastTheEndIsClampedToTheLastRow) {
+    TempFile file(counting_bytes(1000));
+    open(file);
+    frame();
+    frame_at(1008);
+    EXPECT_EQ(app.offset, 992);
+    TempFile whole_rows(counting_bytes(4096));
+    app.set_fname(whole_rows.c_path());
+    app.chunk.clear();
+    frame();
+    frame_at(5000);
+    EXPECT_EQ(app.offset, 4096) << "a size that is a multiple of 16 may start the page at the end";
+}
+
+TEST_F(FileWindow, ReadsAreAbsoluteAtAnyDistance) {
+    const uint64_t size = (uint64_t{1} << 40) + 4096;
+    TempFile file(size, size - 5, {1, 2, 3, 4, 5});
+    open(file);
+    frame();
+    EXPECT_EQ(app.file_size, size);
+    frame_at(int64_t(size - 16));
+    const uint64_t k = size - 5 - app.chunk_offset;
+    EXPECT_EQ(std::vector<uint8_t>(app.chunk.begin() + long(k), app.chunk.begin() + long(k) + 5),
+              (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(app.chunk[k + 5], 0);
+}
+
+TEST_F(FileWindow, UnreadablePathsFailWithTheMessage) {
+    char missing[] = "/nonexistent/quirn/file";
+    char directory[] = "/tmp";
+    for (char* path : {missing, directory}) {
+        Application viewer;
+        viewer.set_fname(path);
+        UniformBufferObject ubo;
+        try {
+            viewer.fill_view_block(ubo);
+            ADD_FAILURE() << path << " was accepted";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "failed to open input file!");
+        }
+    }
+}
+
+TEST_F(FileWindow, PipesFailInsteadOfShowingAMadeUpSize) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "abc", 3), 3);
+    std::string path = "/proc/self/fd/" + std::to_string(fds[0]);
+    app.set_fname(path.data());
+    EXPECT_THROW(frame(), std::runtime_error);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST_F(FileWindow, FifoWithoutWriterFailsAtOnce) {
+    TempFile dir({});
+    std::string fifo = dir.path() + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    app.set_fname(fifo.data());
+    EXPECT_THROW(frame(), std::runtime_error);  // would hang in a blocking open
+    unlink(fifo.c_str());
+}
+
+TEST_F(FileWindow, DeviceWithoutSizeIsShownAsEmpty) {
+    char dev_null[] = "/dev/null";
+    app.set_fname(dev_null);
+    frame();
+    EXPECT_EQ(app.file_size, 0u);
+    frame_at(4096);
+    EXPECT_EQ(app.offset, 0);
+}
+
+TEST_F(FileWindow, NewSizeIsLearnedAtTheNextReadAndAsksForAFrame) {
+    TempFile file(counting_bytes(100000));
+    open(file);
+    frame();
+    EXPECT_TRUE(app.file_size_changed) << "the first read learns the size";
+    app.file_size_changed = false;
+
+    file.resize(50000);
+    frame_at(200);
+    EXPECT_EQ(app.file_size, 100000u) << "no read, no news";
+    EXPECT_FALSE(app.file_size_changed);
+
+    frame_at(60000);
+    EXPECT_EQ(app.file_size, 50000u);
+    EXPECT_TRUE(app.file_size_changed);
+    const uint64_t k = 60000 - app.chunk_offset;
+    EXPECT_EQ(app.chunk[k], 0) << "past the new end the window holds zeros";
+
+    app.file_size_changed = false;
+    frame();
+    EXPECT_EQ(app.offset, 50000 & ~15) << "the next frame clamps to the new end";
+}
+
+TEST_F(FileWindow, DeletedFileFailsOnlyWhenAReadIsNeeded) {
+    auto file = std::make_unique<TempFile>(counting_bytes(100000));
+    std::string path = file->path();
+    app.set_fname(path.data());
+    frame();
+    file.reset();
+    EXPECT_NO_THROW(frame_at(160));
+    EXPECT_THROW(frame_at(50000), std::runtime_error);
+}
+
+}  // namespace

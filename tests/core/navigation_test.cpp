@@ -1,0 +1,320 @@
+#include "core/application.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SDL_Event key(SDL_Keycode sym) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = sym;
+    return event;
+}
+
+SDL_Event window_event(Uint8 id, int width = 0, int height = 0) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = id;
+    event.window.data1 = width;
+    event.window.data2 = height;
+    return event;
+}
+
+SDL_Event wheel(int y) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.y = y;
+    return event;
+}
+
+SDL_Event button(Uint32 type, int x, int y, Uint8 which = SDL_BUTTON_LEFT) {
+    SDL_Event event{};
+    event.type = type;
+    event.button.button = which;
+    event.button.x = x;
+    event.button.y = y;
+    return event;
+}
+
+SDL_Event motion(int y) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.x = 400;  // the drag follows y wherever x is
+    event.motion.y = y;
+    return event;
+}
+
+// A viewer that has drawn its frames and waits: nothing asks for a redraw.
+class Navigation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.need_redraw = false;
+        SDL_SetModState(KMOD_NONE);
+    }
+    void TearDown() override { SDL_SetModState(KMOD_NONE); }
+
+    void send(const SDL_Event& event) {
+        bool quit = false;
+        app.handle_event(event, quit);
+    }
+    void press(SDL_Keycode sym) { send(key(sym)); }
+    void at(int64_t offset, uint64_t file_size = 1 << 30) {
+        app.offset = offset;
+        app.file_size = file_size;
+        app.need_redraw = false;
+    }
+
+    Application app;
+};
+
+TEST_F(Navigation, StepKeysMoveByRowPageAndScreen) {
+    const std::pair<SDL_Keycode, int64_t> steps[] = {
+        {SDLK_DOWN, 16}, {SDLK_UP, -16}, {SDLK_PAGEDOWN, 256}, {SDLK_PAGEUP, -256}, {SDLK_RIGHT, 1184}, {SDLK_LEFT, -1184},
+    };
+    for (const auto& [sym, delta] : steps) {
+        at(100000);
+        press(sym);
+        EXPECT_EQ(app.offset, 100000 + delta) << SDL_GetKeyName(sym);
+        EXPECT_TRUE(app.need_redraw) << SDL_GetKeyName(sym);
+    }
+}
+
+TEST_F(Navigation, BackwardStepsStopAtZero) {
+    at(96);
+    press(SDLK_PAGEUP);
+    EXPECT_EQ(app.offset, 0);
+    EXPECT_TRUE(app.need_redraw);
+
+    at(16);
+    press(SDLK_UP);
+    EXPECT_EQ(app.offset, 0);
+
+    at(1000);
+    press(SDLK_LEFT);
+    EXPECT_EQ(app.offset, 0);
+}
+
+TEST_F(Navigation, BackwardStepAtZeroAsksForNoFrame) {
+    for (SDL_Keycode sym : {SDLK_UP, SDLK_PAGEUP, SDLK_LEFT, SDLK_HOME, SDLK_F3}) {
+        SDL_SetModState(KMOD_LSHIFT);
+        at(0);
+        press(sym);
+        EXPECT_EQ(app.offset, 0) << SDL_GetKeyName(sym);
+        EXPECT_FALSE(app.need_redraw) << SDL_GetKeyName(sym);
+    }
+    at(0);
+    send(wheel(1));
+    EXPECT_FALSE(app.need_redraw);
+}
+
+TEST_F(Navigation, ForwardStepHasNoUpperBoundUntilTheFrameClamps) {
+    at(992, 1000);
+    press(SDLK_DOWN);
+    EXPECT_EQ(app.offset, 1008);
+    EXPECT_TRUE(app.need_redraw);
+}
+
+TEST_F(Navigation, EndShowsTheLast74Rows) {
+    at(0, 5000);
+    press(SDLK_END);
+    EXPECT_EQ(app.offset, 3808);
+    at(0, 2000);
+    press(SDLK_END);
+    EXPECT_EQ(app.offset, 816);
+    at(0, 10000);
+    press(SDLK_END);
+    EXPECT_EQ(app.offset, 8816);
+
+    at(816, 2000);
+    press(SDLK_END);
+    EXPECT_FALSE(app.need_redraw) << "already at the end";
+}
+
+TEST_F(Navigation, EndOnAFileOfOnePageOrLessGoesHome) {
+    for (uint64_t size : {0u, 5u, 1184u}) {
+        at(48, size);
+        press(SDLK_END);
+        EXPECT_EQ(app.offset, 0) << size;
+        EXPECT_TRUE(app.need_redraw) << size;
+    }
+}
+
+TEST_F(Navigation, HomeGoesToZero) {
+    at(123456);
+    press(SDLK_HOME);
+    EXPECT_EQ(app.offset, 0);
+    EXPECT_TRUE(app.need_redraw);
+}
+
+TEST_F(Navigation, FunctionKeysJumpByPowersOfTwoAndShiftReverses) {
+    const std::pair<SDL_Keycode, int64_t> jumps[] = {
+        {SDLK_F3, int64_t{1} << 12}, {SDLK_F4, int64_t{1} << 16}, {SDLK_F5, int64_t{1} << 20},
+        {SDLK_F6, int64_t{1} << 24}, {SDLK_F7, int64_t{1} << 28}, {SDLK_F8, int64_t{1} << 32},
+        {SDLK_F9, int64_t{1} << 36},
+    };
+    const int64_t middle = int64_t{1} << 40;
+    for (const auto& [sym, delta] : jumps) {
+        SDL_SetModState(KMOD_NONE);
+        at(middle);
+        press(sym);
+        EXPECT_EQ(app.offset, middle + delta) << SDL_GetKeyName(sym);
+
+        for (SDL_Keymod shift : {KMOD_LSHIFT, KMOD_RSHIFT}) {
+            SDL_SetModState(shift);
+            at(middle);
+            press(sym);
+            EXPECT_EQ(app.offset, middle - delta) << SDL_GetKeyName(sym);
+        }
+    }
+    SDL_SetModState(KMOD_LSHIFT);
+    at(4096 + 32);
+    press(SDLK_F5);
+    EXPECT_EQ(app.offset, 0) << "Shift+F5 near the start lands on 0";
+}
+
+TEST_F(Navigation, ShiftReversesOnlyTheFunctionKeys) {
+    SDL_SetModState(KMOD_LSHIFT);
+    at(1600);
+    press(SDLK_UP);
+    EXPECT_EQ(app.offset, 1584);
+    press(SDLK_PAGEDOWN);
+    EXPECT_EQ(app.offset, 1840);
+}
+
+TEST_F(Navigation, OtherKeysDoNothing) {
+    for (SDL_Keycode sym : {SDLK_F1, SDLK_F2, SDLK_F10, SDLK_F11, SDLK_F12, SDLK_a, SDLK_RETURN, SDLK_SPACE}) {
+        at(4096);
+        press(sym);
+        EXPECT_EQ(app.offset, 4096) << SDL_GetKeyName(sym);
+        EXPECT_FALSE(app.need_redraw) << SDL_GetKeyName(sym);
+    }
+}
+
+TEST_F(Navigation, WheelMovesOneRowPerEvent) {
+    at(1600);
+    send(wheel(-7));
+    EXPECT_EQ(app.offset, 1616);
+    send(wheel(3));
+    EXPECT_EQ(app.offset, 1600);
+    app.need_redraw = false;
+    send(wheel(0));
+    EXPECT_EQ(app.offset, 1600);
+    EXPECT_FALSE(app.need_redraw);
+}
+
+TEST_F(Navigation, ResizeIsAcceptedWhenEitherSideChanges) {
+    send(window_event(SDL_WINDOWEVENT_RESIZED, 500, 1000));
+    EXPECT_EQ(app.win_width, 500);
+    EXPECT_EQ(app.win_height, 1000);
+    EXPECT_TRUE(app.framebufferResized);
+    EXPECT_TRUE(app.need_redraw);
+
+    app.framebufferResized = app.need_redraw = false;
+    send(window_event(SDL_WINDOWEVENT_RESIZED, 500, 1000));
+    EXPECT_FALSE(app.framebufferResized) << "same size again";
+    EXPECT_FALSE(app.need_redraw);
+
+    send(window_event(SDL_WINDOWEVENT_RESIZED, 600, 1000));
+    EXPECT_EQ(app.win_width, 600);
+    EXPECT_TRUE(app.framebufferResized) << "a width-only resize must be drawn";
+
+    app.framebufferResized = app.need_redraw = false;
+    send(window_event(SDL_WINDOWEVENT_RESIZED, 600, 900));
+    EXPECT_EQ(app.win_height, 900);
+    EXPECT_TRUE(app.framebufferResized) << "a height-only resize must be drawn";
+}
+
+TEST_F(Navigation, ExposureAndRestoreAskForAFrame) {
+    for (Uint8 id : {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_RESTORED}) {
+        app.need_redraw = false;
+        send(window_event(id));
+        EXPECT_TRUE(app.need_redraw) << int(id);
+        EXPECT_FALSE(app.framebufferResized) << int(id);
+    }
+    for (Uint8 id : {SDL_WINDOWEVENT_SHOWN, SDL_WINDOWEVENT_MOVED, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_SIZE_CHANGED}) {
+        app.need_redraw = false;
+        send(window_event(id, 10, 10));
+        EXPECT_FALSE(app.need_redraw) << int(id);
+    }
+}
+
+TEST_F(Navigation, QuitIsNotedAndTheRestOfTheBatchStillApplies) {
+    at(0);
+    bool quit = false;
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    app.handle_event(event, quit);
+    EXPECT_TRUE(quit);
+    app.handle_event(key(SDLK_DOWN), quit);
+    EXPECT_EQ(app.offset, 16);
+}
+
+// 1200 / 100000 * 1048 is below the minimum, so the thumb is 40 pixels: y 15 < y < 55 at the start.
+TEST_F(Navigation, ThumbHitTestIsStrictOnEveryEdge) {
+    struct Press { int x, y; bool hit; } presses[] = {
+        {5, 30, true}, {3, 16, true}, {10, 54, true},
+        {2, 30, false}, {11, 30, false}, {5, 15, false}, {5, 55, false}, {5, 600, false},
+    };
+    for (const Press& p : presses) {
+        at(0, 100000);
+        app.dragging = false;
+        send(button(SDL_MOUSEBUTTONDOWN, p.x, p.y));
+        EXPECT_EQ(app.dragging, p.hit) << p.x << "," << p.y;
+        EXPECT_FALSE(app.need_redraw) << "a press moves nothing";
+    }
+}
+
+TEST_F(Navigation, ThumbFollowsTheOffset) {
+    // Half way through a large file the 40-pixel thumb's top is at 15 + 0.5 * 1008 = 519.
+    at(500000, 1000000);
+    send(button(SDL_MOUSEBUTTONDOWN, 6, 519));
+    EXPECT_FALSE(app.dragging);
+    send(button(SDL_MOUSEBUTTONDOWN, 6, 520));
+    EXPECT_TRUE(app.dragging);
+    EXPECT_EQ(app.drag_start_offset, 500000);
+    EXPECT_EQ(app.drag_start_y, 520.0);
+}
+
+TEST_F(Navigation, NoDragOnAnEmptyFileOrWithAnotherButton) {
+    at(0, 0);
+    send(button(SDL_MOUSEBUTTONDOWN, 6, 30));
+    EXPECT_FALSE(app.dragging);
+    at(0, 100000);
+    send(button(SDL_MOUSEBUTTONDOWN, 6, 30, SDL_BUTTON_RIGHT));
+    EXPECT_FALSE(app.dragging);
+}
+
+// 16128 bytes over 1008 pixels of travel: 16 bytes per pixel.
+TEST_F(Navigation, DragMovesByFileSizeOverTravel) {
+    at(0, 16128);
+    send(button(SDL_MOUSEBUTTONDOWN, 6, 20));
+    ASSERT_TRUE(app.dragging);
+    send(motion(30));
+    EXPECT_EQ(app.offset, 160);
+    EXPECT_TRUE(app.need_redraw);
+    send(motion(25));
+    EXPECT_EQ(app.offset, 80);
+
+    send(button(SDL_MOUSEBUTTONUP, 300, 2000));
+    EXPECT_FALSE(app.dragging);
+    app.need_redraw = false;
+    send(motion(100));
+    EXPECT_EQ(app.offset, 80) << "no drag after the release";
+    EXPECT_FALSE(app.need_redraw);
+}
+
+TEST_F(Navigation, DragRoundsTowardZero) {
+    // 8064 bytes over 1008 pixels: 8 bytes per pixel.
+    at(800, 8064);
+    send(button(SDL_MOUSEBUTTONDOWN, 6, 150));
+    ASSERT_TRUE(app.dragging);
+    send(motion(151));
+    EXPECT_EQ(app.offset, 800) << "8 bytes down is less than a row";
+    EXPECT_FALSE(app.need_redraw);
+    send(motion(149));
+    EXPECT_EQ(app.offset, 784) << "any upward move goes back a row";
+    EXPECT_TRUE(app.need_redraw);
+    send(motion(-5000));
+    EXPECT_EQ(app.offset, 0) << "above the track";
+}
+}  // namespace

@@ -1,0 +1,110 @@
+#include "render/view_block.h"
+
+#include "core/application.h"
+#include "render/glyph_table.h"
+#include "support/temp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+struct ViewBlockBytes {
+    UniformBufferObject ubo;
+
+    uint32_t meta(int i) const { return ubo.chunkmeta[i]; }
+    float matrix(const glm::mat4& m, int column, int row) const { return m[column][row]; }
+};
+
+UniformBufferObject frame(Application& app) {
+    UniformBufferObject ubo;
+    std::memset(&ubo, 0xAB, sizeof ubo);  // every byte must be written
+    app.fill_view_block(ubo);
+    return ubo;
+}
+
+void expect_columns(const glm::mat4& m, const float (&columns)[4][4], const char* name) {
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 4; ++r) {
+            EXPECT_FLOAT_EQ(m[c][r], columns[c][r]) << name << " column " << c << " row " << r;
+        }
+    }
+}
+
+TEST(ViewBlock, MatricesPlaceTheQuadOnClipSpace) {
+    TempFile file(counting_bytes(5));
+    Application app;
+    app.set_fname(file.c_path());
+    const UniformBufferObject ubo = frame(app);
+    const float identity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    const float view[4][4] = {{-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, -1, 1}};
+    const float proj[4][4] = {{2, 0, 0, 0}, {0, -2, 0, 0}, {0, 0, -0.2f, 0}, {0, 0, 0, 1}};
+    expect_columns(ubo.model, identity, "model");
+    expect_columns(ubo.view, view, "view");
+    expect_columns(ubo.proj, proj, "proj");
+    EXPECT_EQ(std::memcmp(ubo.fontdata, fixed6x13.data(), 4096), 0);
+    EXPECT_EQ(ubo.param[0], 1.0f);
+    EXPECT_EQ(ubo.param[1], 1.0f);
+    EXPECT_EQ(ubo.param[2], 0.0f);
+    EXPECT_EQ(ubo.param[3], 0.0f);
+}
+
+TEST(ViewBlock, FirstFrameCarriesSizeZeroAndTheSecondTheTrueSize) {
+    TempFile file({'h', 'e', 'l', 'l', 'o'});
+    Application app;
+    app.set_fname(file.c_path());
+    UniformBufferObject first = frame(app);
+    EXPECT_EQ(first.chunkmeta[0], 0u);
+    UniformBufferObject second = frame(app);
+    EXPECT_EQ(second.chunkmeta[0], 5u);
+    EXPECT_EQ(second.chunkmeta[1], 0u);
+    EXPECT_EQ(second.chunkmeta[2], 0u);
+    EXPECT_EQ(second.chunkmeta[3], 0u);
+    EXPECT_EQ(std::memcmp(second.datachunk, "hello", 5), 0);
+    for (int k = 5; k < 2048; ++k) {
+        ASSERT_EQ(second.datachunk[k], 0) << k;
+    }
+}
+
+TEST(ViewBlock, WindowPositionNearTheEnd) {
+    TempFile file(counting_bytes(10000));
+    Application app;
+    app.set_fname(file.c_path());
+    frame(app);
+    app.offset = 8816;
+    UniformBufferObject ubo = frame(app);
+    EXPECT_EQ(ubo.chunkmeta[0], 10000u);
+    EXPECT_EQ(ubo.chunkmeta[1], 8736u);
+    EXPECT_EQ(ubo.chunkmeta[2], 80u);
+    EXPECT_EQ(ubo.chunkmeta[3], 0u);
+    EXPECT_EQ(ubo.datachunk[0], 8736 % 251);
+}
+
+TEST(ViewBlock, HighBitsOfSizeAndWindowBaseGoToW) {
+    const uint64_t size = (uint64_t{1} << 32) + 100;
+    TempFile file(size, 0, {0x42});
+    Application app;
+    app.set_fname(file.c_path());
+    frame(app);
+    UniformBufferObject ubo = frame(app);
+    EXPECT_EQ(ubo.chunkmeta[0], 100u);
+    EXPECT_EQ(ubo.chunkmeta[3], 1u) << "bits 32 to 47 of the size in the low half";
+    EXPECT_EQ(ubo.datachunk[0], 0x42);
+
+    const uint64_t big = (uint64_t{0xAB} << 32) + 0x56789ABC;
+    TempFile huge(big, big - 1, {0x99});
+    app.set_fname(huge.c_path());
+    app.chunk.clear();
+    frame(app);
+    app.offset = int64_t(big - 160);
+    ubo = frame(app);
+    const uint64_t base = big - 160 - 80;
+    EXPECT_EQ(ubo.chunkmeta[0], uint32_t(big));
+    EXPECT_EQ(ubo.chunkmeta[1], uint32_t(base));
+    EXPECT_EQ(ubo.chunkmeta[2], 80u);
+    EXPECT_EQ(ubo.chunkmeta[3], 0xABu | (0xABu << 16));
+    EXPECT_EQ(ubo.datachunk[80 + 159], 0x99);
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "support/temp_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+TempFile::TempFile(const std::vector<uint8_t>& bytes) : TempFile(bytes.size(), 0, bytes) {}
+
+TempFile::TempFile(uint64_t size, uint64_t position, const std::vector<uint8_t>& bytes) {
+    char pattern[] = "/tmp/quirn-test-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    dir_ = pattern;
+    path_ = dir_ + "/file.bin";
+    resize(size);
+    write_at(position, bytes);
+}
+
+TempFile::~TempFile() { std::filesystem::remove_all(dir_); }
+
+void TempFile::write_at(uint64_t position, const std::vector<uint8_t>& bytes) const {
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd < 0 || ::pwrite(fd, bytes.data(), bytes.size(), off_t(position)) != ssize_t(bytes.size())) {
+        throw std::runtime_error("cannot write " + path_);
+    }
+    ::close(fd);
+}
+
+void TempFile::resize(uint64_t size) const {
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd < 0 || ::ftruncate(fd, off_t(size)) != 0) {
+        throw std::runtime_error("cannot resize " + path_);
+    }
+    ::close(fd);
+}
+
+std::vector<uint8_t> counting_bytes(size_t count) {
+    std::vector<uint8_t> bytes(count);
+    for (size_t i = 0; i < count; ++i) {
+        bytes[i] = uint8_t(i % 251);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> every_byte_value() {
+    std::vector<uint8_t> bytes(256);
+    for (size_t i = 0; i < 256; ++i) {
+        bytes[i] = uint8_t(i);
+    }
+    return bytes;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A file made for one test in a private folder, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const std::vector<uint8_t>& bytes);
+    // A sparse file of `size` bytes holding `bytes` at `position`.
+    TempFile(uint64_t size, uint64_t position, const std::vector<uint8_t>& bytes);
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    char* c_path() { return path_.data(); }
+    void write_at(uint64_t position, const std::vector<uint8_t>& bytes) const;
+    void resize(uint64_t size) const;
+
+private:
+    std::string dir_;
+    std::string path_;
+};
+
+std::vector<uint8_t> counting_bytes(size_t count);  // byte i is i mod 251
+std::vector<uint8_t> every_byte_value();
