@@ -1,0 +1,122 @@
+#include "core/application.h"
+#include "support/headless_renderer.h"
+#include "support/page_compare.h"
+#include "support/temp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+const uint64_t KiB = 1024;
+const uint64_t GiB = uint64_t{1} << 30;
+const uint64_t TiB = uint64_t{1} << 40;
+
+std::vector<uint8_t> random_bytes(size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes) {
+        byte = uint8_t(generator());
+    }
+    return bytes;
+}
+
+// The view block the viewer prepares for a file shown at `offset`, after the
+// first frame of the run has learned the file's size.
+UniformBufferObject view_of(TempFile& file, int64_t offset) {
+    Application app;
+    app.set_fname(file.c_path());
+    UniformBufferObject ubo;
+    app.fill_view_block(ubo);
+    app.offset = offset;
+    app.fill_view_block(ubo);
+    return ubo;
+}
+
+struct PageCase {
+    const char* name;
+    uint64_t size;
+    uint64_t content_at;  // where the test's bytes go in the (sparse) file
+    std::vector<uint8_t> content;
+    int64_t offset;
+};
+
+void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
+
+std::vector<PageCase> page_cases() {
+    return {
+        {"empty_file", 0, 0, {}, 0},
+        {"five_bytes", 5, 0, {'q', 0, 0x7f, 0x80, 0xff}, 0},
+        {"every_byte_value", 256, 0, every_byte_value(), 0},
+        {"thousand_bytes_ends_mid_row", 1000, 0, random_bytes(1000, 1), 0},
+        {"exactly_one_page", 1200, 0, random_bytes(1200, 2), 0},
+        {"multiple_of_16_shows_an_extra_offset_line", 4096, 0, random_bytes(4096, 3), 4096 - 1184},
+        {"end_of_10000_bytes", 10000, 0, random_bytes(10000, 4), 8816},
+        {"thumb_minimum_length", 31440, 0, random_bytes(31440, 5), 15712},
+        {"thumb_of_a_large_file", 100 * KiB, 50 * KiB, random_bytes(4096, 6), 51200},
+        {"first_row_at_0ABC1230", 0x20000000, 0x0ABC1230 - 1024, random_bytes(4096, 7), 0x0ABC1230},
+        {"first_row_at_1ABC1230", 0x20000000, 0x1ABC1230 - 1024, random_bytes(4096, 8), 0x1ABC1230},
+        {"past_4_GiB_near_the_end", 4 * GiB + 5007, 4 * GiB, random_bytes(5007, 9), int64_t((4 * GiB + 5007 - 1184) & ~15ull)},
+        {"first_row_past_1_TiB", TiB + GiB + 3, TiB + 0x123450 - 512, random_bytes(4096, 10), int64_t(TiB + 0x123450)},
+        {"labels_past_1_TiB_near_the_end", 3 * TiB + 77, 3 * TiB - 4096, random_bytes(4173, 11), int64_t(3 * TiB - 16 * 40)},
+    };
+}
+
+class PageShader : public ::testing::TestWithParam<PageCase> {
+protected:
+    static void SetUpTestSuite() { renderer = std::make_unique<HeadlessRenderer>(WIDTH, HEIGHT); }
+    static void TearDownTestSuite() { renderer.reset(); }
+    static std::unique_ptr<HeadlessRenderer> renderer;
+};
+
+std::unique_ptr<HeadlessRenderer> PageShader::renderer;
+
+TEST_P(PageShader, DrawsThePageOfTheModel) {
+    const PageCase& c = GetParam();
+    TempFile file(c.size, c.content_at, c.content);
+    const UniformBufferObject ubo = view_of(file, c.offset);
+    EXPECT_TRUE(page_matches(c.name, ubo, renderer->draw(ubo), WIDTH, HEIGHT));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PageShader, ::testing::ValuesIn(page_cases()),
+                         [](const ::testing::TestParamInfo<PageCase>& param) { return std::string(param.param.name); });
+
+TEST(PageShaderFirstFrame, ShowsSizeZeroBeforeTheFirstRead) {
+    TempFile file(random_bytes(3000, 12));
+    Application app;
+    app.set_fname(file.c_path());
+    UniformBufferObject ubo;
+    app.fill_view_block(ubo);
+    ASSERT_EQ(ubo.chunkmeta[0], 0u);
+    HeadlessRenderer renderer(WIDTH, HEIGHT);
+    EXPECT_TRUE(page_matches("first_frame", ubo, renderer.draw(ubo), WIDTH, HEIGHT));
+}
+
+// The quad must reach every pixel of any framebuffer: a pixel left to the
+// render pass's clear colour (opaque black) can only be scrollbar track.
+TEST(ScreenQuad, CoversEveryPixelOfAnyFramebuffer) {
+    TempFile file(random_bytes(100000, 13));
+    const UniformBufferObject ubo = view_of(file, 48000);
+    const std::pair<uint32_t, uint32_t> sizes[] = {{WIDTH, HEIGHT}, {500, 1200}, {200, 600}, {1, 1}, {1023, 77}};
+    for (const auto& [width, height] : sizes) {
+        HeadlessRenderer renderer(width, height);
+        const std::vector<uint8_t> pixels = renderer.draw(ubo);
+        const std::string name = "framebuffer_" + std::to_string(width) + "x" + std::to_string(height);
+        EXPECT_TRUE(page_matches(name, ubo, pixels, width, height));
+        size_t cleared = 0;
+        for (uint32_t y = 0; y < height; ++y) {
+            for (uint32_t x = 0; x < width; ++x) {
+                const uint8_t* p = &pixels[(size_t(y) * width + x) * 4];
+                const bool track = x >= 3 && x <= 10 && y >= 15 && y <= 1063;
+                if (!track && p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 255) {
+                    ++cleared;
+                }
+            }
+        }
+        EXPECT_EQ(cleared, 0u) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include "support/headless_renderer.h"
+
+#include "vk/check.h"
+
+#include <cstring>
+
+HeadlessRenderer::HeadlessRenderer(uint32_t width, uint32_t height) : width_(width), height_(height) {
+    createDevice();
+
+    VkCommandPoolCreateInfo poolInfo{};
+    poolInfo.sType = VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO;
+    poolInfo.queueFamilyIndex = 0;
+    check(vkCreateCommandPool(app_.device, &poolInfo, nullptr, &app_.commandPool), "command pool");
+
+    // One offscreen image stands in for the swap chain.
+    app_.window = nullptr;
+    app_.surface = VK_NULL_HANDLE;
+    app_.swapChain = VK_NULL_HANDLE;
+    app_.swapChainImageFormat = VK_FORMAT_B8G8R8A8_SRGB;
+    app_.swapChainExtent = {width, height};
+    app_.createImage(width, height, app_.swapChainImageFormat, VK_IMAGE_TILING_OPTIMAL,
+                     VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
+                     VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, target_, targetMemory_);
+    app_.swapChainImages = {target_};
+    app_.createImageViews();
+
+    app_.createRenderPass();
+    app_.createDescriptorSetLayout();
+    app_.createGraphicsPipeline();
+    app_.createFramebuffers();
+    app_.createTextureImage();
+    app_.createTextureImageView();
+    app_.createTextureSampler();
+    app_.createVertexBuffer();
+    app_.createIndexBuffer();
+    app_.createUniformBuffers();
+    app_.createDescriptorPool();
+    app_.createDescriptorSets();
+    app_.createCommandBuffers();
+    app_.createSyncObjects();
+
+    app_.createBuffer(VkDeviceSize(width) * height * 4, VK_BUFFER_USAGE_TRANSFER_DST_BIT,
+                      VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT, readback_,
+                      readbackMemory_);
+    VkFenceCreateInfo fenceInfo{};
+    fenceInfo.sType = VK_STRUCTURE_TYPE_FENCE_CREATE_INFO;
+    check(vkCreateFence(app_.device, &fenceInfo, nullptr, &done_), "fence");
+}
+
+HeadlessRenderer::~HeadlessRenderer() {
+    vkDeviceWaitIdle(app_.device);
+    vkDestroyFence(app_.device, done_, nullptr);
+    vkDestroyBuffer(app_.device, readback_, nullptr);
+    vkFreeMemory(app_.device, readbackMemory_, nullptr);
+    vkDestroyImage(app_.device, target_, nullptr);
+    vkFreeMemory(app_.device, targetMemory_, nullptr);
+    app_.cleanup();
+}
+
+void HeadlessRenderer::createDevice() {
+    VkApplicationInfo appInfo{};
+    appInfo.sType = VK_STRUCTURE_TYPE_APPLICATION_INFO;
+    appInfo.apiVersion = VK_API_VERSION_1_0;
+    // The surface extension only lets the viewer's own tear-down run unchanged.
+    const char* instanceExtensions[] = {VK_KHR_SURFACE_EXTENSION_NAME};
+    VkInstanceCreateInfo instanceInfo{};
+    instanceInfo.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
+    instanceInfo.pApplicationInfo = &appInfo;
+    instanceInfo.enabledExtensionCount = 1;
+    instanceInfo.ppEnabledExtensionNames = instanceExtensions;
+    check(vkCreateInstance(&instanceInfo, nullptr, &app_.instance), "failed to create instance!");
+
+    uint32_t count = 1;
+    VkPhysicalDevice physical = VK_NULL_HANDLE;
+    vkEnumeratePhysicalDevices(app_.instance, &count, &physical);
+    if (physical == VK_NULL_HANDLE) {
+        throw std::runtime_error("failed to find GPUs with Vulkan support!");
+    }
+    app_.physicalDevice = physical;
+
+    const float priority = 1.0f;
+    VkDeviceQueueCreateInfo queueInfo{};
+    queueInfo.sType = VK_STRUCTURE_TYPE_DEVICE_QUEUE_CREATE_INFO;
+    queueInfo.queueFamilyIndex = 0;
+    queueInfo.queueCount = 1;
+    queueInfo.pQueuePriorities = &priority;
+    // The render pass leaves the image in the present layout, which the swap chain extension defines.
+    const char* deviceExtensions[] = {VK_KHR_SWAPCHAIN_EXTENSION_NAME};
+    const VkPhysicalDeviceFeatures features{};
+    VkDeviceCreateInfo deviceInfo{};
+    deviceInfo.sType = VK_STRUCTURE_TYPE_DEVICE_CREATE_INFO;
+    deviceInfo.queueCreateInfoCount = 1;
+    deviceInfo.pQueueCreateInfos = &queueInfo;
+    deviceInfo.enabledExtensionCount = 1;
+    deviceInfo.ppEnabledExtensionNames = deviceExtensions;
+    deviceInfo.pEnabledFeatures = &features;
+    check(vkCreateDevice(physical, &deviceInfo, nullptr, &app_.device), "failed to create logical device!");
+    vkGetDeviceQueue(app_.device, 0, 0, &app_.graphicsQueue);
+    app_.presentQueue = app_.graphicsQueue;
+}
+
+void HeadlessRenderer::render(const UniformBufferObject& ubo) {
+    std::memcpy(app_.uniformBuffersMapped[0], &ubo, sizeof ubo);
+    VkSubmitInfo submitInfo{};
+    submitInfo.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
+    submitInfo.commandBufferCount = 1;
+    submitInfo.pCommandBuffers = &app_.commandBuffers[0];
+    check(vkQueueSubmit(app_.graphicsQueue, 1, &submitInfo, done_), "failed to submit draw command buffer!");
+    vkWaitForFences(app_.device, 1, &done_, VK_TRUE, UINT64_MAX);
+    vkResetFences(app_.device, 1, &done_);
+}
+
+void HeadlessRenderer::copyImageToReadback() {
+    VkCommandBuffer commands = app_.beginSingleTimeCommands();
+    VkImageMemoryBarrier barrier{};
+    barrier.sType = VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER;
+    barrier.srcAccessMask = VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT;
+    barrier.dstAccessMask = VK_ACCESS_TRANSFER_READ_BIT;
+    barrier.oldLayout = VK_IMAGE_LAYOUT_PRESENT_SRC_KHR;
+    barrier.newLayout = VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL;
+    barrier.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+    barrier.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+    barrier.image = target_;
+    barrier.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    vkCmdPipelineBarrier(commands, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0,
+                         0, nullptr, 0, nullptr, 1, &barrier);
+    VkBufferImageCopy region{};
+    region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    region.imageExtent = {width_, height_, 1};
+    vkCmdCopyImageToBuffer(commands, target_, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, readback_, 1, &region);
+    app_.endSingleTimeCommands(commands);
+}
+
+std::vector<uint8_t> HeadlessRenderer::draw(const UniformBufferObject& ubo) {
+    render(ubo);
+    copyImageToReadback();
+    std::vector<uint8_t> pixels(size_t(width_) * height_ * 4);
+    void* mapped;
+    check(vkMapMemory(app_.device, readbackMemory_, 0, pixels.size(), 0, &mapped), "failed to map buffer memory!");
+    std::memcpy(pixels.data(), mapped, pixels.size());
+    vkUnmapMemory(app_.device, readbackMemory_);
+    return pixels;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "render/view_block.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The page as the viewer should show it, computed on the processor from a
+// view block, one pixel at a time, with 64-bit file positions.
+struct LinearColour {
+    float r, g, b, a;
+};
+
+LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y);
+
+// Linear colour as an 8-bit B8G8R8A8_SRGB pixel (B, G, R, A).
+std::array<uint8_t, 4> to_srgb_bgra(const LinearColour& colour);
+
+// The page region a canvas pixel belongs to, for reports.
+std::string region_of(int x, int y);
