@@ -31,7 +31,7 @@ void save_images(const std::string& name, uint32_t width, uint32_t height, const
 
 ::testing::AssertionResult page_matches(const std::string& name, const UniformBufferObject& ubo,
                                         const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height,
-                                        bool compare_alpha) {
+                                        bool compare_alpha, bool save_on_failure) {
     std::vector<uint8_t> expected(bgra.size());
     std::vector<uint8_t> difference(bgra.size(), 0);
     size_t wrong = 0;
@@ -65,7 +65,9 @@ void save_images(const std::string& name, uint32_t width, uint32_t height, const
     if (wrong == 0) {
         return ::testing::AssertionSuccess();
     }
-    save_images(name, width, height, expected, bgra, difference);
+    if (save_on_failure) {
+        save_images(name, width, height, expected, bgra, difference);
+    }
     return ::testing::AssertionFailure() << name << ": " << wrong << " of " << size_t(width) * height
                                          << " pixels differ (images in "
                                          << std::filesystem::absolute("test-output").string() << ")" << report.str();

@@ -15,4 +15,4 @@
 // reported with their page region.
 ::testing::AssertionResult page_matches(const std::string& name, const UniformBufferObject& ubo,
                                         const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height,
-                                        bool compare_alpha = true);
+                                        bool compare_alpha = true, bool save_on_failure = true);

@@ -1,0 +1,379 @@
+#include "e2e/viewer_session.h"
+
+#include "support/page_compare.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#ifndef QUIRN_BINARY
+#error "QUIRN_BINARY must name the viewer under test"
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Mouse input comes at a hand's pace: the viewer takes the mouse capture
+// when it handles a press, one loop turn after the press.
+const int mouse_pace_ms = 30;
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string window_title(Display* display, Window window) {
+    const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type;
+    int format;
+    unsigned long count, remaining;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, net_name, 0, 4096, False, utf8, &type, &format, &count, &remaining,
+                           &data) == Success && data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+    }
+    return title;
+}
+
+long window_pid(Display* display, Window window) {
+    const Atom pid_atom = XInternAtom(display, "_NET_WM_PID", False);
+    Atom type;
+    int format;
+    unsigned long count, remaining;
+    unsigned char* data = nullptr;
+    long pid = -1;
+    if (XGetWindowProperty(display, window, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                           &data) == Success && data) {
+        if (count == 1) {
+            pid = *reinterpret_cast<long*>(data);
+        }
+        XFree(data);
+    }
+    return pid;
+}
+
+// SDL puts its top-level windows straight under the root without a window
+// manager; tests run side by side, so the window must be the child's own.
+Window find_viewer_window(Display* display, pid_t owner) {
+    Window root_return, parent;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root_return, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count && !found; ++i) {
+            XWindowAttributes attributes;
+            const std::string title = window_title(display, children[i]);
+            if (window_pid(display, children[i]) == owner && title.size() >= 8 &&
+                title.compare(title.size() - 8, 8, " - quirn") == 0 &&
+                XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable) {
+                found = children[i];
+            }
+        }
+        XFree(children);
+    }
+    return found;
+}
+
+SDL_Keycode sdl_key(const char* keysym) {
+    static const std::map<std::string, SDL_Keycode> keys = {
+        {"Up", SDLK_UP}, {"Down", SDLK_DOWN}, {"Prior", SDLK_PAGEUP}, {"Next", SDLK_PAGEDOWN},
+        {"Left", SDLK_LEFT}, {"Right", SDLK_RIGHT}, {"Home", SDLK_HOME}, {"End", SDLK_END},
+        {"F1", SDLK_F1}, {"F2", SDLK_F2}, {"F3", SDLK_F3}, {"F4", SDLK_F4}, {"F5", SDLK_F5}, {"F6", SDLK_F6},
+        {"F7", SDLK_F7}, {"F8", SDLK_F8}, {"F9", SDLK_F9}, {"F10", SDLK_F10},
+    };
+    return keys.at(keysym);
+}
+
+}  // namespace
+
+ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    char pattern[] = "/tmp/quirn-viewer-XXXXXX";
+    folder_ = mkdtemp(pattern);
+    const std::string out_path = folder_ + "/stdout";
+    const std::string err_path = folder_ + "/stderr";
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        const int nothing = ::open("/dev/null", O_RDONLY);
+        dup2(nothing, 0);
+        for (const std::string& setting : env) {
+            putenv(strdup(setting.c_str()));
+        }
+        std::vector<char*> argv = {const_cast<char*>(QUIRN_BINARY)};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(QUIRN_BINARY, argv.data());
+        _exit(127);
+    }
+}
+
+ViewerProcess::~ViewerProcess() {
+    if (running()) {
+        kill(pid_, SIGKILL);
+        wait_exit(5);
+    }
+    std::filesystem::remove_all(folder_);
+}
+
+bool ViewerProcess::running() {
+    if (status_ >= 0) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+    return true;
+}
+
+int ViewerProcess::wait_exit(double seconds) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    while (running() && Clock::now() < deadline) {
+        pause_ms(10);
+    }
+    return status_;
+}
+
+std::string ViewerProcess::out() const { return read_file(folder_ + "/stdout"); }
+std::string ViewerProcess::err() const { return read_file(folder_ + "/stderr"); }
+
+ViewerSession::ViewerSession(const std::string& path, const std::vector<std::string>& env)
+    : path_(path), process_({path}, env) {
+    display_ = XOpenDisplay(nullptr);
+    if (!display_) {
+        return;
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (!window_ && process_.running() && Clock::now() < deadline) {
+        window_ = find_viewer_window(display_, process_.pid());
+        if (!window_) {
+            pause_ms(20);
+        }
+    }
+    if (window_) {
+        XSelectInput(display_, window_, StructureNotifyMask);
+        focus();
+    }
+    model_.set_fname(path_.data());
+    model_.fill_view_block(model_ubo_);  // the first frame learns the size
+    model_.fill_view_block(model_ubo_);
+    model_.need_redraw = false;
+}
+
+ViewerSession::~ViewerSession() {
+    if (display_) {
+        XCloseDisplay(display_);
+    }
+}
+
+std::string ViewerSession::title() { return window_ ? window_title(display_, window_) : ""; }
+
+void ViewerSession::focus() {
+    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    XRaiseWindow(display_, window_);
+    sync();
+}
+
+void ViewerSession::sync() { XSync(display_, False); }
+
+void ViewerSession::apply_to_model(const SDL_Event& event) {
+    bool quit = false;
+    model_.handle_event(event, quit);
+    if (model_.need_redraw) {
+        model_.fill_view_block(model_ubo_);
+        if (model_.file_size_changed) {
+            model_.file_size_changed = false;
+            model_.fill_view_block(model_ubo_);
+        }
+        model_.need_redraw = false;
+    }
+}
+
+void ViewerSession::key(const char* keysym, bool shift) {
+    const KeyCode shift_code = XKeysymToKeycode(display_, XK_Shift_L);
+    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
+    // Shift is read live when the key is handled, so it is held down across
+    // a few turns of the viewer's loop, as a person's finger would.
+    if (shift) {
+        XTestFakeKeyEvent(display_, shift_code, True, CurrentTime);
+        sync();
+        pause_ms(60);
+    }
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    sync();
+    if (shift) {
+        pause_ms(60);
+        XTestFakeKeyEvent(display_, shift_code, False, CurrentTime);
+        sync();
+    }
+
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = sdl_key(keysym);
+    SDL_SetModState(shift ? KMOD_LSHIFT : KMOD_NONE);
+    apply_to_model(event);
+    SDL_SetModState(KMOD_NONE);
+}
+
+void ViewerSession::wheel(bool away_from_user) {
+    const unsigned int button = away_from_user ? 4 : 5;
+    XTestFakeButtonEvent(display_, button, True, CurrentTime);
+    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    sync();
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.y = away_from_user ? 1 : -1;
+    apply_to_model(event);
+}
+
+void ViewerSession::absolute(int x, int y, int& root_x, int& root_y) {
+    Window child;
+    XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), x, y, &root_x, &root_y, &child);
+}
+
+void ViewerSession::move_mouse(int x, int y) {
+    int root_x, root_y;
+    absolute(x, y, root_x, root_y);
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), root_x, root_y, CurrentTime);
+    sync();
+    pause_ms(mouse_pace_ms);
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.x = x;
+    event.motion.y = y;
+    apply_to_model(event);
+}
+
+void ViewerSession::press_left(int x, int y) {
+    move_mouse(x, y);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    sync();
+    pause_ms(mouse_pace_ms);
+    SDL_Event event{};
+    event.type = SDL_MOUSEBUTTONDOWN;
+    event.button.button = SDL_BUTTON_LEFT;
+    event.button.x = x;
+    event.button.y = y;
+    apply_to_model(event);
+}
+
+void ViewerSession::release_left(int x, int y) {
+    move_mouse(x, y);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    sync();
+    SDL_Event event{};
+    event.type = SDL_MOUSEBUTTONUP;
+    event.button.button = SDL_BUTTON_LEFT;
+    apply_to_model(event);
+}
+
+void ViewerSession::resize(int width, int height) {
+    XResizeWindow(display_, window_, unsigned(width), unsigned(height));
+    sync();
+    // The page itself does not follow the window size: nothing changes in the model.
+}
+
+void ViewerSession::cover_and_uncover() {
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display_, window_, &attributes);
+    int root_x, root_y;
+    absolute(0, 0, root_x, root_y);
+    XSetWindowAttributes cover_attributes{};
+    cover_attributes.override_redirect = True;
+    cover_attributes.background_pixel = WhitePixel(display_, DefaultScreen(display_));
+    const Window cover = XCreateWindow(display_, DefaultRootWindow(display_), root_x, root_y,
+                                       unsigned(attributes.width), unsigned(attributes.height), 0, CopyFromParent,
+                                       InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &cover_attributes);
+    XMapRaised(display_, cover);
+    sync();
+    pause_ms(300);
+    XDestroyWindow(display_, cover);
+    sync();
+    focus();
+}
+
+void ViewerSession::close() {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window_;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window_, False, NoEventMask, &event);
+    sync();
+}
+
+std::vector<uint8_t> ViewerSession::capture(int& width, int& height) {
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display_, window_, &attributes);
+    width = attributes.width;
+    height = attributes.height;
+    XImage* image = XGetImage(display_, window_, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    std::vector<uint8_t> bgra(size_t(width) * size_t(height) * 4);
+    if (!image) {
+        return bgra;
+    }
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            uint8_t* out = &bgra[(size_t(y) * size_t(width) + size_t(x)) * 4];
+            out[0] = uint8_t(pixel);
+            out[1] = uint8_t(pixel >> 8);
+            out[2] = uint8_t(pixel >> 16);
+            out[3] = 255;
+        }
+    }
+    XDestroyImage(image);
+    return bgra;
+}
+
+::testing::AssertionResult ViewerSession::shows_model_page(const std::string& name, double seconds) {
+    if (!window_) {
+        return ::testing::AssertionFailure() << "no viewer window";
+    }
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        int width, height;
+        const std::vector<uint8_t> pixels = capture(width, height);
+        const bool last_try = Clock::now() >= deadline || !process_.running();
+        ::testing::AssertionResult result =
+            page_matches(name, model_ubo_, pixels, uint32_t(width), uint32_t(height), false, last_try);
+        if (result || last_try) {
+            return result;
+        }
+        pause_ms(50);
+    }
+}
+
+unsigned long presents_in(const std::string& count_file) {
+    return std::strtoul(read_file(count_file).c_str(), nullptr, 10);
+}

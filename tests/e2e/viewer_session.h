@@ -1,0 +1,80 @@
+#pragma once
+
+#include "core/application.h"
+#include "render/view_block.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct _XDisplay;  // Xlib's Display; its header defines macros that clash with GoogleTest
+
+// The built viewer as a child process, with its standard output and error
+// collected in files.
+class ViewerProcess {
+public:
+    explicit ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+    ~ViewerProcess();
+    ViewerProcess(const ViewerProcess&) = delete;
+    ViewerProcess& operator=(const ViewerProcess&) = delete;
+
+    // The exit status (a signal counts as 128 + its number), or -1 after the time-out.
+    int wait_exit(double seconds = 20);
+    bool running();
+    std::string out() const;
+    std::string err() const;
+    const std::string& folder() const { return folder_; }
+    pid_t pid() const { return pid_; }
+
+private:
+    std::string folder_;
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+// The viewer on one file in a real window of the virtual X server, driven
+// with XTest input and read back pixel by pixel. Beside it runs a model: the
+// viewer's own navigation and view block code fed the same events, which
+// says what page each step must show.
+class ViewerSession {
+public:
+    explicit ViewerSession(const std::string& path, const std::vector<std::string>& env = {});
+    ~ViewerSession();
+
+    bool has_window() const { return window_ != 0; }
+    std::string title();
+    ViewerProcess& process() { return process_; }
+
+    void key(const char* keysym, bool shift = false);
+    void wheel(bool away_from_user);
+    void press_left(int x, int y);
+    void move_mouse(int x, int y);
+    void release_left(int x, int y);
+    void resize(int width, int height);
+    void cover_and_uncover();
+    void close();
+
+    // Waits until the window shows the model's page (every pixel the window
+    // has), or fails with the mismatch after the time-out.
+    ::testing::AssertionResult shows_model_page(const std::string& name, double seconds = 10);
+    std::vector<uint8_t> capture(int& width, int& height);
+    int64_t model_offset() const { return model_.offset; }
+    uint64_t model_file_size() const { return model_.file_size; }
+
+private:
+    void apply_to_model(const SDL_Event& event);
+    void focus();
+    void sync();
+    void absolute(int x, int y, int& root_x, int& root_y);
+
+    std::string path_;
+    ViewerProcess process_;
+    _XDisplay* display_ = nullptr;
+    unsigned long window_ = 0;
+    Application model_;
+    UniformBufferObject model_ubo_{};
+};
+
+// Frames presented so far, as counted by the test layer (0 before the first).
+unsigned long presents_in(const std::string& count_file);

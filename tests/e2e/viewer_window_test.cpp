@@ -1,0 +1,183 @@
+#include "e2e/viewer_session.h"
+#include "support/temp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <thread>
+
+namespace {
+
+const uint64_t GiB = uint64_t{1} << 30;
+
+std::vector<uint8_t> random_bytes(size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes) {
+        byte = uint8_t(generator());
+    }
+    return bytes;
+}
+
+// A 200 GiB sparse file with random bytes at its start and its end, so that
+// every F-key has room to move both ways.
+std::unique_ptr<TempFile> large_sparse_file() {
+    const uint64_t size = 200 * GiB + 12345;
+    auto file = std::make_unique<TempFile>(size, 0, random_bytes(1 << 20, 1));
+    file->write_at(size - 65536, random_bytes(65536, 2));
+    return file;
+}
+
+bool display_available() { return std::getenv("DISPLAY") != nullptr; }
+
+#define REQUIRE_DISPLAY() \
+    if (!display_available()) GTEST_SKIP() << "needs an X server (scripts/test starts one)"
+
+const std::regex extension_line("Number of extensions: [0-9]+\n");
+
+TEST(EntryPoint, UsageLineWithoutArgument) {
+    ViewerProcess viewer({});
+    EXPECT_EQ(viewer.wait_exit(), 255);
+    EXPECT_EQ(viewer.err(), std::string("usage: ") + QUIRN_BINARY + " filename\n");
+    EXPECT_EQ(viewer.out(), "");
+}
+
+TEST(EntryPoint, UnreadablePathsOpenTheWindowThenFail) {
+    REQUIRE_DISPLAY();
+    TempFile file({1, 2, 3});
+    for (const std::string& path : {std::string("/nonexistent/file"), std::filesystem::path(file.path()).parent_path().string()}) {
+        ViewerProcess viewer({path});
+        EXPECT_EQ(viewer.wait_exit(), 1) << path;
+        EXPECT_EQ(viewer.err(), "failed to open input file!\n") << path;
+        EXPECT_TRUE(std::regex_match(viewer.out(), extension_line)) << "set-up ran first: " << viewer.out();
+    }
+}
+
+TEST(Window, TitleIsThePathAsTypedAndClosingExitsWithZero) {
+    REQUIRE_DISPLAY();
+    TempFile file(random_bytes(5000, 3));
+    const std::string typed = std::filesystem::path(file.path()).parent_path().string() + "/./file.bin";
+    ViewerSession session(typed);
+    ASSERT_TRUE(session.has_window());
+    EXPECT_EQ(session.title(), typed + " - quirn");
+    EXPECT_TRUE(session.shows_model_page("title_session"));
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_TRUE(std::regex_match(session.process().out(), extension_line)) << session.process().out();
+    EXPECT_EQ(session.process().err(), "");
+}
+
+// Every key, the wheel, a thumb drag, resizes and an exposure, each step
+// compared with the model's page.
+void run_scripted_session(ViewerSession& session) {
+    ASSERT_TRUE(session.has_window());
+    ASSERT_TRUE(session.shows_model_page("start"));
+    for (const char* keysym : {"Down", "Next", "Next", "Right", "Up", "Prior", "Left", "End", "Home"}) {
+        session.key(keysym);
+        ASSERT_TRUE(session.shows_model_page(std::string("key_") + keysym)) << keysym;
+    }
+    for (const char* keysym : {"F3", "F4", "F5", "F6", "F7", "F8", "F9"}) {
+        session.key(keysym);
+        ASSERT_TRUE(session.shows_model_page(std::string("key_") + keysym)) << keysym;
+        session.key(keysym, true);
+        ASSERT_TRUE(session.shows_model_page(std::string("key_shift_") + keysym)) << "Shift+" << keysym;
+        session.key(keysym);
+        ASSERT_TRUE(session.shows_model_page(std::string("key_again_") + keysym)) << keysym;
+    }
+    session.key("Up", true);
+    ASSERT_TRUE(session.shows_model_page("shift_up"));
+
+    session.move_mouse(180, 500);
+    session.wheel(false);
+    session.wheel(false);
+    ASSERT_TRUE(session.shows_model_page("wheel_down"));
+    session.wheel(true);
+    ASSERT_TRUE(session.shows_model_page("wheel_up"));
+
+    // Drag the 40-pixel thumb down by 300 pixels, out of the window and back.
+    const double fraction = double(session.model_offset()) / double(session.model_file_size());
+    const int thumb_y = 15 + int(fraction * 1008) + 20;
+    session.press_left(6, thumb_y);
+    session.move_mouse(500, thumb_y + 150);
+    session.move_mouse(6, thumb_y + 300);
+    session.release_left(6, thumb_y + 300);
+    ASSERT_TRUE(session.shows_model_page("thumb_drag"));
+
+    session.resize(520, 1110);
+    ASSERT_TRUE(session.shows_model_page("resized_wider"));
+    session.resize(300, 900);
+    ASSERT_TRUE(session.shows_model_page("resized_narrower"));
+    session.resize(300, 1000);
+    ASSERT_TRUE(session.shows_model_page("resized_taller_only"));
+    session.resize(WIDTH, HEIGHT);
+    ASSERT_TRUE(session.shows_model_page("resized_back"));
+
+    session.cover_and_uncover();
+    ASSERT_TRUE(session.shows_model_page("exposed"));
+    session.key("Down");
+    ASSERT_TRUE(session.shows_model_page("after_expose"));
+
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+}
+
+TEST(Window, FollowsEveryKeyTheWheelTheThumbAndResizes) {
+    REQUIRE_DISPLAY();
+    auto file = large_sparse_file();
+    ViewerSession session(file->path());
+    run_scripted_session(session);
+    EXPECT_EQ(session.process().err(), "");
+}
+
+TEST(Window, ValidationLayerStaysSilent) {
+    REQUIRE_DISPLAY();
+    auto file = large_sparse_file();
+    const std::string folder = std::filesystem::path(file->path()).parent_path().string();
+    const std::string log = folder + "/validation.log";
+    {
+        std::ofstream settings(folder + "/vk_layer_settings.txt");
+        settings << "khronos_validation.report_flags = error,warn,perf\n"
+                 << "khronos_validation.debug_action = VK_DBG_LAYER_ACTION_LOG_MSG\n"
+                 << "khronos_validation.log_filename = " << log << "\n"
+                 << "khronos_validation.enables = VK_VALIDATION_FEATURE_ENABLE_SYNCHRONIZATION_VALIDATION_EXT\n";
+    }
+    ViewerSession session(file->path(), {"VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation",
+                                         "VK_LAYER_SETTINGS_PATH=" + folder + "/vk_layer_settings.txt"});
+    run_scripted_session(session);
+    ASSERT_TRUE(std::filesystem::exists(log)) << "the validation layer did not load";
+    std::ifstream messages(log);
+    std::string text((std::istreambuf_iterator<char>(messages)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "") << "validation messages";
+    EXPECT_EQ(session.process().err(), "");
+}
+
+TEST(Window, IdleViewerDrawsNothing) {
+    REQUIRE_DISPLAY();
+    TempFile file(random_bytes(100000, 4));
+    const std::string counter = std::filesystem::path(file.path()).parent_path().string() + "/presents";
+    ViewerSession session(file.path(), {"VK_LAYER_PATH=" QUIRN_LAYER_DIR ":/usr/share/vulkan/explicit_layer.d",
+                                        "VK_INSTANCE_LAYERS=VK_LAYER_QUIRN_present_counter",
+                                        "QUIRN_PRESENT_COUNT_FILE=" + counter});
+    ASSERT_TRUE(session.shows_model_page("idle_start"));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_EQ(presents_in(counter), 2u) << "two frames at start, then none";
+
+    session.key("Next");
+    ASSERT_TRUE(session.shows_model_page("idle_one_key"));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(presents_in(counter), 3u) << "one key, one frame";
+
+    session.key("Up");  // at the top already: no frame
+    session.key("Home");
+    ASSERT_TRUE(session.shows_model_page("idle_home"));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(presents_in(counter), 4u);
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+}
+
+}  // namespace
