@@ -135,6 +135,11 @@ TEST(Window, FollowsEveryKeyTheWheelTheThumbAndResizes) {
 
 TEST(Window, ValidationLayerStaysSilent) {
     REQUIRE_DISPLAY();
+#ifdef QUIRN_SANITIZE
+    // The layer's own leaks cannot be told apart once the loader unloads it,
+    // and preloading it would shadow the loader's entry points.
+    GTEST_SKIP() << "the validation run belongs to the plain build";
+#endif
     auto file = large_sparse_file();
     const std::string folder = std::filesystem::path(file->path()).parent_path().string();
     const std::string log = folder + "/validation.log";
