@@ -1,6 +1,5 @@
 #include "core/application.h"
-
-#include <SDL2/SDL_vulkan.h>
+#include "core/window_title.h"
 
 #include <string>
 
@@ -17,7 +16,7 @@ void Application::run() {
 
 void Application::initWindow() {
     SDL_Init(SDL_INIT_VIDEO);
-    const std::string title = std::string(fname) + " - quirn";
+    const std::string title = window_title(fname);
     // A missing window surfaces as the failure of the first Vulkan step that needs it.
     window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, WIDTH,
                               HEIGHT, SDL_WINDOW_VULKAN | SDL_WINDOW_RESIZABLE);

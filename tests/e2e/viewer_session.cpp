@@ -6,6 +6,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -83,10 +84,8 @@ Window find_viewer_window(Display* display, pid_t owner) {
     if (XQueryTree(display, DefaultRootWindow(display), &root_return, &parent, &children, &count)) {
         for (unsigned int i = 0; i < count && !found; ++i) {
             XWindowAttributes attributes;
-            const std::string title = window_title(display, children[i]);
-            if (window_pid(display, children[i]) == owner && title.size() >= 8 &&
-                title.compare(title.size() - 8, 8, " - quirn") == 0 &&
-                XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable) {
+            if (window_pid(display, children[i]) == owner && XGetWindowAttributes(display, children[i], &attributes) &&
+                attributes.map_state == IsViewable && !attributes.override_redirect) {
                 found = children[i];
             }
         }
@@ -107,7 +106,8 @@ SDL_Keycode sdl_key(const char* keysym) {
 
 }  // namespace
 
-ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env, int uid,
+                             const std::vector<std::string>& wrapper) {
     char pattern[] = "/tmp/quirn-viewer-XXXXXX";
     folder_ = mkdtemp(pattern);
     const std::string out_path = folder_ + "/stdout";
@@ -123,12 +123,19 @@ ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const std::ve
         for (const std::string& setting : env) {
             putenv(strdup(setting.c_str()));
         }
-        std::vector<char*> argv = {const_cast<char*>(QUIRN_BINARY)};
+        if (uid >= 0 && (setgroups(0, nullptr) != 0 || setgid(gid_t(uid)) != 0 || setuid(uid_t(uid)) != 0)) {
+            _exit(126);
+        }
+        std::vector<char*> argv;
+        for (const std::string& arg : wrapper) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(const_cast<char*>(QUIRN_BINARY));
         for (const std::string& arg : args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
-        execv(QUIRN_BINARY, argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
 }
@@ -206,14 +213,66 @@ void ViewerSession::sync() { XSync(display_, False); }
 void ViewerSession::apply_to_model(const SDL_Event& event) {
     bool quit = false;
     model_.handle_event(event, quit);
-    if (model_.need_redraw) {
+    if (!model_.need_redraw || !model_error_.empty()) {
+        return;
+    }
+    try {
         model_.fill_view_block(model_ubo_);
         if (model_.file_size_changed) {
             model_.file_size_changed = false;
             model_.fill_view_block(model_ubo_);
         }
-        model_.need_redraw = false;
+    } catch (const std::exception& e) {
+        model_error_ = e.what();
     }
+    model_.need_redraw = false;
+}
+
+void ViewerSession::key_burst(const char* keysym, int count) {
+    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = sdl_key(keysym);
+    for (int i = 0; i < count; ++i) {
+        XTestFakeKeyEvent(display_, code, True, CurrentTime);
+        XTestFakeKeyEvent(display_, code, False, CurrentTime);
+        apply_to_model(event);
+    }
+    sync();
+}
+
+void ViewerSession::wheel_burst(bool away_from_user, int count) {
+    const unsigned int button = away_from_user ? 4 : 5;
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.y = away_from_user ? 1 : -1;
+    for (int i = 0; i < count; ++i) {
+        XTestFakeButtonEvent(display_, button, True, CurrentTime);
+        XTestFakeButtonEvent(display_, button, False, CurrentTime);
+        apply_to_model(event);
+    }
+    sync();
+}
+
+void ViewerSession::hide_and_show() {
+    XUnmapWindow(display_, window_);
+    sync();
+    pause_ms(200);
+    XMapWindow(display_, window_);
+    sync();
+    pause_ms(100);
+    focus();
+}
+
+long ViewerSession::resident_kib() {
+    std::istringstream status(read_file("/proc/" + std::to_string(process_.pid()) + "/status"));
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
 }
 
 void ViewerSession::key(const char* keysym, bool shift) {
@@ -373,6 +432,22 @@ std::vector<uint8_t> ViewerSession::capture(int& width, int& height) {
         pause_ms(50);
     }
 }
+
+ValidationLog::ValidationLog(const std::string& folder) : log_(folder + "/validation.log") {
+#ifndef QUIRN_SANITIZE
+    const std::string settings = folder + "/vk_layer_settings.txt";
+    std::ofstream file(settings);
+    file << "khronos_validation.report_flags = error,warn,perf\n"
+         << "khronos_validation.debug_action = VK_DBG_LAYER_ACTION_LOG_MSG\n"
+         << "khronos_validation.log_filename = " << log_ << "\n"
+         << "khronos_validation.enables = VK_VALIDATION_FEATURE_ENABLE_SYNCHRONIZATION_VALIDATION_EXT\n";
+    env_ = {"VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation", "VK_LAYER_SETTINGS_PATH=" + settings};
+#endif
+}
+
+std::string ValidationLog::messages() const { return read_file(log_); }
+
+bool ValidationLog::ran() const { return std::filesystem::exists(log_); }
 
 unsigned long presents_in(const std::string& count_file) {
     return std::strtoul(read_file(count_file).c_str(), nullptr, 10);

@@ -14,7 +14,10 @@ struct _XDisplay;  // Xlib's Display; its header defines macros that clash with 
 // collected in files.
 class ViewerProcess {
 public:
-    explicit ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+    // With `uid` set, the viewer runs as that user (and its group of the same
+    // number); with `wrapper`, under that command (such as strace).
+    explicit ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                           int uid = -1, const std::vector<std::string>& wrapper = {});
     ~ViewerProcess();
     ViewerProcess(const ViewerProcess&) = delete;
     ViewerProcess& operator=(const ViewerProcess&) = delete;
@@ -53,7 +56,16 @@ public:
     void release_left(int x, int y);
     void resize(int width, int height);
     void cover_and_uncover();
+    void hide_and_show();
     void close();
+
+    // Input as fast as the X server takes it, with no pause between events.
+    void key_burst(const char* keysym, int count);
+    void wheel_burst(bool away_from_user, int count);
+
+    long resident_kib();
+    // The model's frame failed (the file went away): its message, else empty.
+    const std::string& model_error() const { return model_error_; }
 
     // Waits until the window shows the model's page (every pixel the window
     // has), or fails with the mismatch after the time-out.
@@ -74,6 +86,25 @@ private:
     unsigned long window_ = 0;
     Application model_;
     UniformBufferObject model_ubo_{};
+    std::string model_error_;
+};
+
+// The Khronos validation layer, switched on from outside through the loader's
+// environment, with synchronization validation, logging to a file. Under the
+// sanitizers it stays off: its own leaks could not be told from the viewer's.
+class ValidationLog {
+public:
+    explicit ValidationLog(const std::string& folder);
+    const std::vector<std::string>& env() const { return env_; }
+    // Every message the layer logged; "" also when it is off.
+    std::string messages() const;
+    // True when the layer ran (it creates its log at start).
+    bool ran() const;
+    bool enabled() const { return !env_.empty(); }
+
+private:
+    std::string log_;
+    std::vector<std::string> env_;
 };
 
 // Frames presented so far, as counted by the test layer (0 before the first).

@@ -6,22 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 
 namespace {
 
 const uint64_t KiB = 1024;
 const uint64_t GiB = uint64_t{1} << 30;
 const uint64_t TiB = uint64_t{1} << 40;
-
-std::vector<uint8_t> random_bytes(size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t& byte : bytes) {
-        byte = uint8_t(generator());
-    }
-    return bytes;
-}
 
 // The view block the viewer prepares for a file shown at `offset`, after the
 // first frame of the run has learned the file's size.

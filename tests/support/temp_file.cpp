@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 TempFile::TempFile(const std::vector<uint8_t>& bytes) : TempFile(bytes.size(), 0, bytes) {}
@@ -50,6 +51,15 @@ std::vector<uint8_t> every_byte_value() {
     std::vector<uint8_t> bytes(256);
     for (size_t i = 0; i < 256; ++i) {
         bytes[i] = uint8_t(i);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> random_bytes(size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes) {
+        byte = uint8_t(generator());
     }
     return bytes;
 }

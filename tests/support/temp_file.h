@@ -26,3 +26,4 @@ private:
 
 std::vector<uint8_t> counting_bytes(size_t count);  // byte i is i mod 251
 std::vector<uint8_t> every_byte_value();
+std::vector<uint8_t> random_bytes(size_t count, unsigned seed);
