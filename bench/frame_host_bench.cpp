@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -23,29 +22,28 @@ struct Viewer {
     alignas(64) unsigned char mapped[sizeof(UniformBufferObject)];
 };
 
-// Scrolling inside the file window: no file access.
-void FrameInsideWindow(benchmark::State& state) {
+// One frame's host work at the offsets that `offset_of(frame number)` gives.
+template <typename OffsetOf>
+void run_frames(benchmark::State& state, OffsetOf offset_of) {
     Viewer viewer(uint64_t(1) << 40);
-    int64_t row = 0;
+    int64_t frame = 0;
     for (auto _ : state) {
-        viewer.app.offset = (row++ % 40) * 16;
+        viewer.app.offset = offset_of(frame++);
         viewer.app.fill_view_block(viewer.ubo);
         std::memcpy(viewer.mapped, &viewer.ubo, sizeof viewer.ubo);
         benchmark::DoNotOptimize(viewer.mapped);
     }
 }
+
+// Scrolling inside the file window: no file access.
+void FrameInsideWindow(benchmark::State& state) {
+    run_frames(state, [](int64_t frame) { return (frame % 40) * 16; });
+}
 BENCHMARK(FrameInsideWindow);
 
 // A jump that moves the window: one read of 2048 bytes (page cache warm).
 void FrameWithWindowMove(benchmark::State& state) {
-    Viewer viewer(uint64_t(1) << 40);
-    int64_t jump = 0;
-    for (auto _ : state) {
-        viewer.app.offset = (jump++ % 2) * 500000;
-        viewer.app.fill_view_block(viewer.ubo);
-        std::memcpy(viewer.mapped, &viewer.ubo, sizeof viewer.ubo);
-        benchmark::DoNotOptimize(viewer.mapped);
-    }
+    run_frames(state, [](int64_t frame) { return (frame % 2) * 500000; });
 }
 BENCHMARK(FrameWithWindowMove);
 

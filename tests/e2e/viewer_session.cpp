@@ -331,28 +331,22 @@ void ViewerSession::move_mouse(int x, int y) {
     apply_to_model(event);
 }
 
-void ViewerSession::press_left(int x, int y) {
+void ViewerSession::left_button(int x, int y, bool down) {
     move_mouse(x, y);
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, down ? True : False, CurrentTime);
     sync();
     pause_ms(mouse_pace_ms);
     SDL_Event event{};
-    event.type = SDL_MOUSEBUTTONDOWN;
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
     event.button.button = SDL_BUTTON_LEFT;
     event.button.x = x;
     event.button.y = y;
     apply_to_model(event);
 }
 
-void ViewerSession::release_left(int x, int y) {
-    move_mouse(x, y);
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-    sync();
-    SDL_Event event{};
-    event.type = SDL_MOUSEBUTTONUP;
-    event.button.button = SDL_BUTTON_LEFT;
-    apply_to_model(event);
-}
+void ViewerSession::press_left(int x, int y) { left_button(x, y, true); }
+
+void ViewerSession::release_left(int x, int y) { left_button(x, y, false); }
 
 void ViewerSession::resize(int width, int height) {
     XResizeWindow(display_, window_, unsigned(width), unsigned(height));

@@ -76,6 +76,7 @@ public:
 
 private:
     void apply_to_model(const SDL_Event& event);
+    void left_button(int x, int y, bool down);
     void focus();
     void sync();
     void absolute(int x, int y, int& root_x, int& root_y);
