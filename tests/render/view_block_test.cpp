@@ -10,13 +10,6 @@
 
 namespace {
 
-struct ViewBlockBytes {
-    UniformBufferObject ubo;
-
-    uint32_t meta(int i) const { return ubo.chunkmeta[i]; }
-    float matrix(const glm::mat4& m, int column, int row) const { return m[column][row]; }
-};
-
 UniformBufferObject frame(Application& app) {
     UniformBufferObject ubo;
     std::memset(&ubo, 0xAB, sizeof ubo);  // every byte must be written
