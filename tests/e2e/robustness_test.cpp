@@ -132,13 +132,21 @@ TEST(BadInput, PipesFailWithoutHanging) {
 TEST(BadInput, FileTheUserMayNotRead) {
     REQUIRE_DISPLAY();
     TempFile file(random_bytes(5000, 1));
-    chmod(folder_of(file.path()).c_str(), 0755);
+    const std::string folder = folder_of(file.path());
+    chmod(folder.c_str(), 0755);
     chmod(file.path().c_str(), 0600);
-    ViewerProcess refused({file.path()}, {"HOME=/tmp"}, nobody);
+    // A copy of the viewer that the other user may run, wherever the build is.
+    const std::string viewer = folder + "/quirn";
+    std::filesystem::copy_file(QUIRN_BINARY, viewer);
+    ViewerOptions as_nobody;
+    as_nobody.env = {"HOME=/tmp"};
+    as_nobody.uid = nobody;
+    as_nobody.binary = viewer;
+    ViewerProcess refused({file.path()}, as_nobody);
     expect_fails_to_open(refused, "mode 600, another user");
 
     chmod(file.path().c_str(), 0644);
-    ViewerProcess allowed({file.path()}, {"HOME=/tmp"}, nobody);
+    ViewerProcess allowed({file.path()}, as_nobody);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_TRUE(allowed.running()) << "the same file made readable is shown: " << allowed.err();
 }
@@ -283,7 +291,9 @@ TEST(ChangingFiles, FileIsOpenedReadOnly) {
     TempFile file(random_bytes(100000, 10));
     const FileSnapshot before(file.path());
     const std::string trace = folder_of(file.path()) + "/trace";
-    ViewerProcess viewer({file.path()}, {}, -1, {"strace", "-f", "-qq", "-e", "trace=open,openat", "-o", trace});
+    ViewerOptions traced;
+    traced.wrapper = {"strace", "-f", "-qq", "-e", "trace=open,openat", "-o", trace};
+    ViewerProcess viewer({file.path()}, traced);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     ASSERT_TRUE(viewer.running()) << viewer.err();
     kill(viewer.pid(), SIGTERM);

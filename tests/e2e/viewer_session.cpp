@@ -20,10 +20,6 @@
 #include <sstream>
 #include <thread>
 
-#ifndef QUIRN_BINARY
-#error "QUIRN_BINARY must name the viewer under test"
-#endif
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -104,10 +100,15 @@ SDL_Keycode sdl_key(const char* keysym) {
     return keys.at(keysym);
 }
 
+ViewerOptions with_env(const std::vector<std::string>& env) {
+    ViewerOptions options;
+    options.env = env;
+    return options;
+}
+
 }  // namespace
 
-ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env, int uid,
-                             const std::vector<std::string>& wrapper) {
+ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const ViewerOptions& options) {
     char pattern[] = "/tmp/quirn-viewer-XXXXXX";
     folder_ = mkdtemp(pattern);
     const std::string out_path = folder_ + "/stdout";
@@ -120,17 +121,18 @@ ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const std::ve
         dup2(err, 2);
         const int nothing = ::open("/dev/null", O_RDONLY);
         dup2(nothing, 0);
-        for (const std::string& setting : env) {
+        for (const std::string& setting : options.env) {
             putenv(strdup(setting.c_str()));
         }
+        const int uid = options.uid;
         if (uid >= 0 && (setgroups(0, nullptr) != 0 || setgid(gid_t(uid)) != 0 || setuid(uid_t(uid)) != 0)) {
             _exit(126);
         }
         std::vector<char*> argv;
-        for (const std::string& arg : wrapper) {
+        for (const std::string& arg : options.wrapper) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
-        argv.push_back(const_cast<char*>(QUIRN_BINARY));
+        argv.push_back(const_cast<char*>(options.binary.c_str()));
         for (const std::string& arg : args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
@@ -172,7 +174,7 @@ std::string ViewerProcess::out() const { return read_file(folder_ + "/stdout"); 
 std::string ViewerProcess::err() const { return read_file(folder_ + "/stderr"); }
 
 ViewerSession::ViewerSession(const std::string& path, const std::vector<std::string>& env)
-    : path_(path), process_({path}, env) {
+    : path_(path), process_({path}, with_env(env)) {
     display_ = XOpenDisplay(nullptr);
     if (!display_) {
         return;

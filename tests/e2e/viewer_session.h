@@ -8,16 +8,24 @@
 #include <string>
 #include <vector>
 
+#ifndef QUIRN_BINARY
+#error "QUIRN_BINARY must name the viewer under test"
+#endif
+
 struct _XDisplay;  // Xlib's Display; its header defines macros that clash with GoogleTest
+
+struct ViewerOptions {
+    std::vector<std::string> env;       // added to the test's environment
+    int uid = -1;                       // run as this user and its group of the same number
+    std::vector<std::string> wrapper;   // run under this command (such as strace)
+    std::string binary = QUIRN_BINARY;  // the viewer to run
+};
 
 // The built viewer as a child process, with its standard output and error
 // collected in files.
 class ViewerProcess {
 public:
-    // With `uid` set, the viewer runs as that user (and its group of the same
-    // number); with `wrapper`, under that command (such as strace).
-    explicit ViewerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-                           int uid = -1, const std::vector<std::string>& wrapper = {});
+    explicit ViewerProcess(const std::vector<std::string>& args, const ViewerOptions& options = {});
     ~ViewerProcess();
     ViewerProcess(const ViewerProcess&) = delete;
     ViewerProcess& operator=(const ViewerProcess&) = delete;
