@@ -142,13 +142,13 @@ TEST(BadInput, FileTheUserMayNotRead) {
     as_nobody.env = {"HOME=/tmp"};
     if (const char* leak_options = std::getenv("LSAN_OPTIONS")) {
         // Under the sanitizers: a suppression file the other user may read.
-        const std::regex file_option("suppressions=([^:]+)");
+        const std::regex file_option("(^|:)suppressions=([^:]+)");
         std::cmatch match;
         if (std::regex_search(leak_options, match, file_option)) {
-            std::filesystem::copy_file(match[1].str(), folder + "/lsan.supp");
+            std::filesystem::copy_file(match[2].str(), folder + "/lsan.supp");
             chmod((folder + "/lsan.supp").c_str(), 0644);
             as_nobody.env.push_back("LSAN_OPTIONS=" + std::regex_replace(leak_options, file_option,
-                                                                         "suppressions=" + folder + "/lsan.supp"));
+                                                                         "$1suppressions=" + folder + "/lsan.supp"));
         }
     }
     as_nobody.uid = nobody;
