@@ -5,6 +5,14 @@
 
 #include <iostream>
 
+namespace {
+
+// Used only when validation is built in; the tests switch the layer on from
+// outside instead, through the loader's environment.
+const std::vector<const char*> validationLayers = {"VK_LAYER_KHRONOS_validation"};
+
+}  // namespace
+
 void Application::createInstance() {
     VkApplicationInfo appInfo{};
     appInfo.sType = VK_STRUCTURE_TYPE_APPLICATION_INFO;
@@ -22,6 +30,10 @@ void Application::createInstance() {
     createInfo.enabledExtensionCount = uint32_t(extensions.size());
     createInfo.ppEnabledExtensionNames = extensions.data();
     createInfo.enabledLayerCount = 0;
+    if (enableValidationLayers) {
+        createInfo.enabledLayerCount = uint32_t(validationLayers.size());
+        createInfo.ppEnabledLayerNames = validationLayers.data();
+    }
 
     check(vkCreateInstance(&createInfo, nullptr, &instance), "failed to create instance!");
 }
@@ -41,7 +53,7 @@ std::vector<const char*> Application::getRequiredExtensions() {
     return extensions;
 }
 
-// Validation is switched on from outside, through the loader's environment.
+// With validation off there is no messenger to set up.
 void Application::setupDebugMessenger() {}
 
 void Application::createSurface() {
