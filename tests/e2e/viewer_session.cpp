@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -37,7 +38,7 @@ const int mouse_pace_ms = 30;
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-std::string window_title(Display* display, Window window) {
+std::string title_property(Display* display, Window window) {
     const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     Atom type;
@@ -202,7 +203,7 @@ ViewerSession::~ViewerSession() {
     }
 }
 
-std::string ViewerSession::title() { return window_ ? window_title(display_, window_) : ""; }
+std::string ViewerSession::title() { return window_ ? title_property(display_, window_) : ""; }
 
 void ViewerSession::focus() {
     XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
@@ -444,6 +445,11 @@ ValidationLog::ValidationLog(const std::string& folder) : log_(folder + "/valida
 std::string ValidationLog::messages() const { return read_file(log_); }
 
 bool ValidationLog::ran() const { return std::filesystem::exists(log_); }
+
+bool is_extension_count_line(const std::string& out) {
+    static const std::regex line("Number of extensions: [0-9]+\n");
+    return std::regex_match(out, line);
+}
 
 unsigned long presents_in(const std::string& count_file) {
     return std::strtoul(read_file(count_file).c_str(), nullptr, 10);

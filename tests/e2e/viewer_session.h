@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,13 @@ private:
     std::string log_;
     std::vector<std::string> env_;
 };
+
+// Window tests skip without an X server; scripts/test starts one.
+#define REQUIRE_DISPLAY() \
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server (scripts/test starts one)"
+
+// The one line a start prints on standard output, and nothing else.
+bool is_extension_count_line(const std::string& out);
 
 // Frames presented so far, as counted by the test layer (0 before the first).
 unsigned long presents_in(const std::string& count_file);
