@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/page_geometry.h"
+
 #include <SDL2/SDL.h>
 #include <vulkan/vulkan.h>
 
@@ -7,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-const int WIDTH = 364;
-const int HEIGHT = 1065;
+const int WIDTH = canvas_width;
+const int HEIGHT = canvas_height;
 const int MAX_FRAMES_IN_FLIGHT = 2;
 const bool enableValidationLayers = false;
 const uint64_t chunk_size = 2048;
@@ -40,24 +42,41 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
+    // Stores the path; it is borrowed, never copied.
     void set_fname(char* path);
+    // Window, Vulkan set-up, main loop, tear-down. Throws std::runtime_error
+    // with the fixed message of whatever step failed.
     void run();
-
-    // Navigation (core/navigation.cpp).
+    // Drains events and draws a frame after each batch that asks for one;
+    // returns after the batch that holds a quit event.
     void mainLoop();
+
+    // Navigation (core/navigation.cpp). These move `offset`, the drag state
+    // and the resize record, and set `need_redraw` when the page changes.
+    // They clamp `offset` at 0 only; the frame clamps it at the end.
     void handle_event(const SDL_Event& event, bool& quit);
-    void on_key_down(SDL_Keycode key, int direction);
+    void on_key_down(SDL_Keycode key, int fkey_direction);
     void scroll_one_step(int64_t delta);
     void on_left_btn_pressed(const SDL_Event* e);
     void on_mouse_motion(const SDL_Event* e);
 
     // File window (core/file_window.cpp).
+    // Reads up to `length` bytes at `position` into `buffer` and returns the
+    // count; sets `file_size` and counts the read in `file_reads`. Throws
+    // "failed to open input file!" when the path cannot be opened as a file.
     int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
-    void check_file_window();
+    // Clamps `offset` to the file, and empties `chunk` (moving `chunk_offset`)
+    // when the page about to be shown leaves the window.
+    void clamp_view_and_check_window();
+    // Refills an emptied `chunk` from the file; sets `file_size_changed` when
+    // the read found a new size. Throws as load_chunk does.
     void load_file_window();
 
     // View block (render/view_block.cpp).
+    // Writes every byte of the frame's record; runs the window check and
+    // load, so it may move `offset` and `chunk` and throw as load_chunk does.
     void fill_view_block(UniformBufferObject& ubo);
+    // fill_view_block into the mapped buffer of swap chain image `currentImage`.
     void updateUniformBuffer(uint32_t currentImage);
 
     SDL_Window* window;
@@ -113,20 +132,26 @@ public:
     // Beyond the core state: the view block buffers stay mapped for their
     // whole life, each swap chain image remembers the fence of its last
     // submission, a load that found the size changed asks for one more
-    // frame, and reads are counted for tests and benchmarks.
+    // frame, reads are counted for tests and benchmarks, and the queue
+    // families are looked up once.
     std::vector<void*> uniformBuffersMapped;
     std::vector<VkFence> imagesInFlight;
     bool file_size_changed = false;
     uint64_t file_reads = 0;
+    QueueFamilyIndices queueFamilies;  // those the device was made with
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.
+    // Each create step makes the objects it is named for and stores their
+    // handles; a refusal throws std::runtime_error with the step's fixed
+    // message. cleanup and cleanupSwapChain destroy them again.
     void initWindow();
     void initVulkan();
     void cleanup();
 
     // Instance and surface (vk/instance.cpp).
     void createInstance();
+    void createInstanceWith(const std::vector<const char*>& extensions);
     std::vector<const char*> getRequiredExtensions();
     void setupDebugMessenger();
     void createSurface();
@@ -138,6 +163,7 @@ public:
     bool checkDeviceExtensionSupport(VkPhysicalDevice candidate);
     SwapChainSupportDetails querySwapChainSupport(VkPhysicalDevice candidate);
     void createLogicalDevice();
+    void createDeviceFor(const QueueFamilyIndices& families);
 
     // Swap chain (vk/swap_chain.cpp).
     void createSwapChain();
@@ -182,5 +208,8 @@ public:
     // Frames (vk/frame.cpp).
     void createCommandBuffers();
     void createSyncObjects();
+    // Draws and presents one frame; clears `need_redraw` unless another frame
+    // is owed, rebuilds the swap chain when it is out of date or resized.
+    // Throws on a failed acquire, submit or present, and as load_chunk does.
     void drawFrame();
 };

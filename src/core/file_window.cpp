@@ -1,5 +1,7 @@
 #include "core/application.h"
 
+#include "core/page_rules.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,10 +10,6 @@
 #include <stdexcept>
 
 namespace {
-
-const uint64_t page_bytes = 1200;         // 75 rows of 16
-const uint64_t margin_after_forward = 80;  // 5 rows stay above the view
-const uint64_t margin_after_backward = 720;  // 45 rows stay above the view
 
 class FileDescriptor {
 public:
@@ -81,19 +79,10 @@ int64_t Application::load_chunk(const char* path, uint64_t position, uint64_t le
     return int64_t(done);
 }
 
-void Application::check_file_window() {
-    if (uint64_t(offset) > file_size) {
-        offset = int64_t(file_size & ~uint64_t{15});
-    }
-    if (offset < 0) {
-        offset = 0;
-    }
-    const uint64_t view = uint64_t(offset);
-    if (view + page_bytes > chunk_offset + chunk_capacity && file_size > chunk_capacity) {
-        chunk_offset = view < margin_after_forward ? 0 : view - margin_after_forward;
-        chunk.clear();
-    } else if (view < chunk_offset) {
-        chunk_offset = view < margin_after_backward ? 0 : view - margin_after_backward;
+void Application::clamp_view_and_check_window() {
+    offset = clamp_to_file(offset, file_size);
+    if (const auto base = next_window_base(uint64_t(offset), chunk_offset, chunk_capacity, file_size)) {
+        chunk_offset = *base;
         chunk.clear();
     }
 }

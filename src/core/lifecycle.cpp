@@ -1,6 +1,8 @@
 #include "core/application.h"
+#include "core/window_icon.h"
 #include "core/window_title.h"
 
+#include <stdexcept>
 #include <string>
 
 Application::Application() = default;
@@ -14,12 +16,52 @@ void Application::run() {
     cleanup();
 }
 
+// The one place that decides when to draw: events are drained in batches,
+// and a batch that changed something is followed by one frame.
+void Application::mainLoop() {
+    for (;;) {
+        bool quit = false;
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            handle_event(event, quit);
+        }
+        if (quit) {
+            return;
+        }
+        if (need_redraw) {
+            drawFrame();
+        }
+        SDL_Delay(5);
+    }
+}
+
+namespace {
+
+[[noreturn]] void fail_with_sdl_reason(const char* message) {
+    throw std::runtime_error(std::string(message) + " " + SDL_GetError());
+}
+
+}  // namespace
+
 void Application::initWindow() {
-    SDL_Init(SDL_INIT_VIDEO);
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        fail_with_sdl_reason("failed to start SDL video!");
+    }
+    // Without a reachable display SDL falls back, unasked, to a driver that
+    // draws nowhere; say what is missing rather than what that driver lacks.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!SDL_getenv("SDL_VIDEODRIVER") && driver && std::string(driver) == "offscreen") {
+        throw std::runtime_error(
+            "failed to start SDL video! No display found: DISPLAY or WAYLAND_DISPLAY must name a running display server");
+    }
     const std::string title = window_title(fname);
-    // A missing window surfaces as the failure of the first Vulkan step that needs it.
     window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, WIDTH,
                               HEIGHT, SDL_WINDOW_VULKAN | SDL_WINDOW_RESIZABLE);
+    if (!window) {
+        // Also where a video driver without Vulkan support says so.
+        fail_with_sdl_reason("failed to create window!");
+    }
+    set_window_icon(window);
 }
 
 void Application::initVulkan() {

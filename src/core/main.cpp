@@ -1,16 +1,27 @@
 #include "core/application.h"
+#include "core/command_line.h"
 
 #include <exception>
 #include <iostream>
 
 // The one exit point: every failure arrives here as an exception.
 int main(int argc, char** argv) {
-    if (argc <= 1) {
-        std::cerr << "usage: " << argv[0] << " filename\n";
-        return -1;
+    const CommandLine line = parse_command_line(argc, argv);
+    switch (line.action) {
+        case CommandLine::Action::Usage:
+            print_usage(std::cerr, argv[0]);
+            return -1;
+        case CommandLine::Action::Help:
+            print_help(std::cout, argv[0]);
+            return 0;
+        case CommandLine::Action::Version:
+            print_version(std::cout);
+            return 0;
+        case CommandLine::Action::View:
+            break;
     }
     Application app;
-    app.set_fname(argv[1]);
+    app.set_fname(line.path);
     try {
         app.run();
     } catch (const std::exception& e) {

@@ -26,7 +26,7 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
 
     // The order matters: the file fields describe the window as checked,
     // before a load may learn a new size.
-    check_file_window();
+    clamp_view_and_check_window();
     ubo.chunkmeta[0] = low32(file_size);
     ubo.chunkmeta[1] = low32(chunk_offset);
     ubo.chunkmeta[2] = low32(uint64_t(offset) - chunk_offset);

@@ -12,9 +12,9 @@ struct UniformBufferObject {
     glm::mat4 view;
     glm::mat4 proj;
     uint8_t fontdata[4096];
-    // x: file size, low 32 bits; y: window base, low 32 bits; z: first shown
-    // row relative to the window base; w: bits 32 to 47 of the file size (low
-    // half) and of the window base (high half).
+    // x: file size, low 32 bits; y: window base, low 32 bits; z: byte offset
+    // of the first shown row from the window base; w: bits 32 to 47 of the
+    // file size (low half) and of the window base (high half).
     uint32_t chunkmeta[4];
     uint8_t datachunk[2048];
     float param[4];

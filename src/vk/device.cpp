@@ -92,8 +92,10 @@ SwapChainSupportDetails Application::querySwapChainSupport(VkPhysicalDevice cand
     return details;
 }
 
-void Application::createLogicalDevice() {
-    const QueueFamilyIndices families = findQueueFamilies(physicalDevice);
+void Application::createLogicalDevice() { createDeviceFor(findQueueFamilies(physicalDevice)); }
+
+void Application::createDeviceFor(const QueueFamilyIndices& families) {
+    queueFamilies = families;
     const std::set<uint32_t> uniqueFamilies = {families.graphicsFamily.value(), families.presentFamily.value()};
 
     const float priority = 1.0f;

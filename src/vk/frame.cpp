@@ -1,4 +1,5 @@
 #include "core/application.h"
+#include "core/page_rules.h"
 #include "render/quad.h"
 #include "vk/check.h"
 
@@ -64,6 +65,8 @@ void Application::createSyncObjects() {
 }
 
 void Application::drawFrame() {
+    // Counts the clean presents of the whole run, not of one swap chain or
+    // one object: only the run's very first frame owes a second one.
     static uint64_t frame_counter = 0;
     const uint64_t slot = currentFrame;
 
@@ -123,10 +126,6 @@ void Application::drawFrame() {
     }
 
     currentFrame = (currentFrame + 1) % MAX_FRAMES_IN_FLIGHT;
-    // The first present is always followed by a second frame, which carries
-    // the file size that the first frame's read learned.
-    if (frame_counter++ != 0 && !file_size_changed) {
-        need_redraw = false;
-    }
+    need_redraw = needs_another_frame(frame_counter++, file_size_changed);
     file_size_changed = false;
 }

@@ -4,6 +4,7 @@
 #include <SDL2/SDL_vulkan.h>
 
 #include <iostream>
+#include <string>
 
 namespace {
 
@@ -13,7 +14,9 @@ const std::vector<const char*> validationLayers = {"VK_LAYER_KHRONOS_validation"
 
 }  // namespace
 
-void Application::createInstance() {
+void Application::createInstance() { createInstanceWith(getRequiredExtensions()); }
+
+void Application::createInstanceWith(const std::vector<const char*>& extensions) {
     VkApplicationInfo appInfo{};
     appInfo.sType = VK_STRUCTURE_TYPE_APPLICATION_INFO;
     appInfo.pApplicationName = "Basic text";
@@ -22,7 +25,6 @@ void Application::createInstance() {
     appInfo.engineVersion = VK_MAKE_VERSION(1, 0, 0);
     appInfo.apiVersion = VK_API_VERSION_1_0;
 
-    const std::vector<const char*> extensions = getRequiredExtensions();
 
     VkInstanceCreateInfo createInfo{};
     createInfo.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
@@ -41,9 +43,12 @@ void Application::createInstance() {
 std::vector<const char*> Application::getRequiredExtensions() {
     unsigned int count = 0;
     if (!SDL_Vulkan_GetInstanceExtensions(window, &count, nullptr)) {
-        throw std::runtime_error("Can't get Vulkan Instance Extensions");
+        // SDL's reason, such as a Vulkan loader that found no driver.
+        throw std::runtime_error(std::string("Can't get Vulkan Instance Extensions: ") + SDL_GetError());
     }
     std::cout << "Number of extensions: " << count << "\n";
+    // SDL's names are appended after whatever the list already holds: nothing
+    // today, but an extension of our own (debug utils) would go first.
     std::vector<const char*> extensions;
     const size_t base = extensions.size();
     extensions.resize(base + count);

@@ -6,10 +6,9 @@
 #include <cstring>
 
 void Application::createCommandPool() {
-    const QueueFamilyIndices families = findQueueFamilies(physicalDevice);
     VkCommandPoolCreateInfo poolInfo{};
     poolInfo.sType = VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO;
-    poolInfo.queueFamilyIndex = families.graphicsFamily.value();
+    poolInfo.queueFamilyIndex = queueFamilies.graphicsFamily.value();
     check(vkCreateCommandPool(device, &poolInfo, nullptr, &commandPool), "failed to create graphics command pool!");
 }
 

@@ -54,9 +54,8 @@ void Application::createSwapChain() {
     createInfo.imageArrayLayers = 1;
     createInfo.imageUsage = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT;
 
-    const QueueFamilyIndices families = findQueueFamilies(physicalDevice);
-    const uint32_t familyIndices[] = {families.graphicsFamily.value(), families.presentFamily.value()};
-    if (families.graphicsFamily != families.presentFamily) {
+    const uint32_t familyIndices[] = {queueFamilies.graphicsFamily.value(), queueFamilies.presentFamily.value()};
+    if (queueFamilies.graphicsFamily != queueFamilies.presentFamily) {
         createInfo.imageSharingMode = VK_SHARING_MODE_CONCURRENT;
         createInfo.queueFamilyIndexCount = 2;
         createInfo.pQueueFamilyIndices = familyIndices;

@@ -1,4 +1,5 @@
 #include "core/application.h"
+#include "core/page_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -114,29 +115,27 @@ TEST_F(Navigation, ForwardStepHasNoUpperBoundUntilTheFrameClamps) {
     EXPECT_TRUE(app.need_redraw);
 }
 
-TEST_F(Navigation, EndShowsTheLast74Rows) {
+TEST(PageRules, EndShowsTheLast74Rows) {
+    EXPECT_EQ(end_target(5000), 3808);
+    EXPECT_EQ(end_target(2000), 816);
+    EXPECT_EQ(end_target(10000), 8816);
+    for (uint64_t size : {0u, 5u, 1184u}) {
+        EXPECT_EQ(end_target(size), 0) << size;
+    }
+}
+
+TEST_F(Navigation, EndMovesOnlyWhenNotThereAndGoesHomeOnShortFiles) {
     at(0, 5000);
     press(SDLK_END);
     EXPECT_EQ(app.offset, 3808);
-    at(0, 2000);
-    press(SDLK_END);
-    EXPECT_EQ(app.offset, 816);
-    at(0, 10000);
-    press(SDLK_END);
-    EXPECT_EQ(app.offset, 8816);
-
-    at(816, 2000);
+    EXPECT_TRUE(app.need_redraw);
+    at(3808, 5000);
     press(SDLK_END);
     EXPECT_FALSE(app.need_redraw) << "already at the end";
-}
-
-TEST_F(Navigation, EndOnAFileOfOnePageOrLessGoesHome) {
-    for (uint64_t size : {0u, 5u, 1184u}) {
-        at(48, size);
-        press(SDLK_END);
-        EXPECT_EQ(app.offset, 0) << size;
-        EXPECT_TRUE(app.need_redraw) << size;
-    }
+    at(48, 1184);
+    press(SDLK_END);
+    EXPECT_EQ(app.offset, 0);
+    EXPECT_TRUE(app.need_redraw);
 }
 
 TEST_F(Navigation, HomeGoesToZero) {
@@ -238,50 +237,33 @@ TEST_F(Navigation, ExposureAndRestoreAskForAFrame) {
     }
 }
 
-TEST_F(Navigation, QuitIsNotedAndTheRestOfTheBatchStillApplies) {
-    at(0);
-    bool quit = false;
-    SDL_Event event{};
-    event.type = SDL_QUIT;
-    app.handle_event(event, quit);
-    EXPECT_TRUE(quit);
-    app.handle_event(key(SDLK_DOWN), quit);
-    EXPECT_EQ(app.offset, 16);
-}
-
 // 1200 / 100000 * 1048 is below the minimum, so the thumb is 40 pixels: y 15 < y < 55 at the start.
-TEST_F(Navigation, ThumbHitTestIsStrictOnEveryEdge) {
+TEST(PageRules, ThumbHitTestIsStrictOnEveryEdge) {
     struct Press { int x, y; bool hit; } presses[] = {
         {5, 30, true}, {3, 16, true}, {10, 54, true},
         {2, 30, false}, {11, 30, false}, {5, 15, false}, {5, 55, false}, {5, 600, false},
     };
     for (const Press& p : presses) {
-        at(0, 100000);
-        app.dragging = false;
-        send(button(SDL_MOUSEBUTTONDOWN, p.x, p.y));
-        EXPECT_EQ(app.dragging, p.hit) << p.x << "," << p.y;
-        EXPECT_FALSE(app.need_redraw) << "a press moves nothing";
+        EXPECT_EQ(thumb_hit(p.x, p.y, 0, 100000), p.hit) << p.x << "," << p.y;
     }
+    // Half way through a large file the 40-pixel thumb's top is at 15 + 0.5 * 1008 = 519.
+    EXPECT_FALSE(thumb_hit(6, 519, 500000, 1000000));
+    EXPECT_TRUE(thumb_hit(6, 520, 500000, 1000000));
+    EXPECT_FALSE(thumb_hit(6, 30, 0, 0)) << "an empty file has no thumb";
+    EXPECT_DOUBLE_EQ(thumb_length(600), 2096.0) << "no upper cap below one page";
 }
 
-TEST_F(Navigation, ThumbFollowsTheOffset) {
-    // Half way through a large file the 40-pixel thumb's top is at 15 + 0.5 * 1008 = 519.
+TEST_F(Navigation, PressOnTheThumbStartsADragAndMovesNothing) {
     at(500000, 1000000);
     send(button(SDL_MOUSEBUTTONDOWN, 6, 519));
     EXPECT_FALSE(app.dragging);
+    send(button(SDL_MOUSEBUTTONDOWN, 6, 520, SDL_BUTTON_RIGHT));
+    EXPECT_FALSE(app.dragging) << "another button";
     send(button(SDL_MOUSEBUTTONDOWN, 6, 520));
     EXPECT_TRUE(app.dragging);
     EXPECT_EQ(app.drag_start_offset, 500000);
     EXPECT_EQ(app.drag_start_y, 520.0);
-}
-
-TEST_F(Navigation, NoDragOnAnEmptyFileOrWithAnotherButton) {
-    at(0, 0);
-    send(button(SDL_MOUSEBUTTONDOWN, 6, 30));
-    EXPECT_FALSE(app.dragging);
-    at(0, 100000);
-    send(button(SDL_MOUSEBUTTONDOWN, 6, 30, SDL_BUTTON_RIGHT));
-    EXPECT_FALSE(app.dragging);
+    EXPECT_FALSE(app.need_redraw);
 }
 
 // 16128 bytes over 1008 pixels of travel: 16 bytes per pixel.
@@ -303,18 +285,18 @@ TEST_F(Navigation, DragMovesByFileSizeOverTravel) {
     EXPECT_FALSE(app.need_redraw);
 }
 
-TEST_F(Navigation, DragRoundsTowardZero) {
+TEST(PageRules, DragRoundsTowardZero) {
     // 8064 bytes over 1008 pixels: 8 bytes per pixel.
-    at(800, 8064);
-    send(button(SDL_MOUSEBUTTONDOWN, 6, 150));
-    ASSERT_TRUE(app.dragging);
-    send(motion(151));
-    EXPECT_EQ(app.offset, 800) << "8 bytes down is less than a row";
-    EXPECT_FALSE(app.need_redraw);
-    send(motion(149));
-    EXPECT_EQ(app.offset, 784) << "any upward move goes back a row";
-    EXPECT_TRUE(app.need_redraw);
-    send(motion(-5000));
-    EXPECT_EQ(app.offset, 0) << "above the track";
+    EXPECT_EQ(drag_offset(151, 150, 800, 8064), 800) << "8 bytes down is less than a row";
+    EXPECT_EQ(drag_offset(149, 150, 800, 8064), 784) << "any upward move goes back a row";
+    EXPECT_EQ(drag_offset(-5000, 150, 800, 8064), 0) << "above the track";
+    EXPECT_EQ(drag_offset(1e300, 0, 0, uint64_t{1} << 40), 9000000000000000000) << "far below stays in range";
 }
+
+TEST(PageRules, EndOfFileClampKeepsTheEndItself) {
+    EXPECT_EQ(clamp_to_file(1008, 1000), 992);
+    EXPECT_EQ(clamp_to_file(4096, 4096), 4096);
+    EXPECT_EQ(clamp_to_file(int64_t{1} << 40, 0), 0);
+}
+
 }  // namespace

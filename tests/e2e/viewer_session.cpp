@@ -20,6 +20,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -192,9 +193,8 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
         focus();
     }
     model_.set_fname(path_.data());
-    model_.fill_view_block(model_ubo_);  // the first frame learns the size
-    model_.fill_view_block(model_ubo_);
-    model_.need_redraw = false;
+    SDL_Event start{};  // the frames of the start, drawn for no event
+    apply_to_model(start);
 }
 
 ViewerSession::~ViewerSession() {
@@ -220,39 +220,59 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
         return;
     }
     try {
-        model_.fill_view_block(model_ubo_);
-        if (model_.file_size_changed) {
-            model_.file_size_changed = false;
+        // The model's frames follow the viewer's rule for owing another frame.
+        do {
             model_.fill_view_block(model_ubo_);
-        }
+        } while (needs_another_frame(model_presents_++, std::exchange(model_.file_size_changed, false)));
     } catch (const std::exception& e) {
         model_error_ = e.what();
     }
     model_.need_redraw = false;
 }
 
-void ViewerSession::key_burst(const char* keysym, int count) {
-    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
+namespace {
+
+SDL_Event key_event(const char* keysym) {
     SDL_Event event{};
     event.type = SDL_KEYDOWN;
     event.key.keysym.sym = sdl_key(keysym);
+    return event;
+}
+
+SDL_Event wheel_event(bool away_from_user) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.y = away_from_user ? 1 : -1;
+    return event;
+}
+
+unsigned int wheel_button(bool away_from_user) { return away_from_user ? 4 : 5; }
+
+}  // namespace
+
+void ViewerSession::tap_key(unsigned char code, const SDL_Event& event) {
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    apply_to_model(event);
+}
+
+void ViewerSession::click_wheel(bool away_from_user) {
+    XTestFakeButtonEvent(display_, wheel_button(away_from_user), True, CurrentTime);
+    XTestFakeButtonEvent(display_, wheel_button(away_from_user), False, CurrentTime);
+    apply_to_model(wheel_event(away_from_user));
+}
+
+void ViewerSession::key_burst(const char* keysym, int count) {
+    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
     for (int i = 0; i < count; ++i) {
-        XTestFakeKeyEvent(display_, code, True, CurrentTime);
-        XTestFakeKeyEvent(display_, code, False, CurrentTime);
-        apply_to_model(event);
+        tap_key(code, key_event(keysym));
     }
     sync();
 }
 
 void ViewerSession::wheel_burst(bool away_from_user, int count) {
-    const unsigned int button = away_from_user ? 4 : 5;
-    SDL_Event event{};
-    event.type = SDL_MOUSEWHEEL;
-    event.wheel.y = away_from_user ? 1 : -1;
     for (int i = 0; i < count; ++i) {
-        XTestFakeButtonEvent(display_, button, True, CurrentTime);
-        XTestFakeButtonEvent(display_, button, False, CurrentTime);
-        apply_to_model(event);
+        click_wheel(away_from_user);
     }
     sync();
 }
@@ -288,32 +308,20 @@ void ViewerSession::key(const char* keysym, bool shift) {
         sync();
         pause_ms(60);
     }
-    XTestFakeKeyEvent(display_, code, True, CurrentTime);
-    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    SDL_SetModState(shift ? KMOD_LSHIFT : KMOD_NONE);
+    tap_key(code, key_event(keysym));
+    SDL_SetModState(KMOD_NONE);
     sync();
     if (shift) {
         pause_ms(60);
         XTestFakeKeyEvent(display_, shift_code, False, CurrentTime);
         sync();
     }
-
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.keysym.sym = sdl_key(keysym);
-    SDL_SetModState(shift ? KMOD_LSHIFT : KMOD_NONE);
-    apply_to_model(event);
-    SDL_SetModState(KMOD_NONE);
 }
 
 void ViewerSession::wheel(bool away_from_user) {
-    const unsigned int button = away_from_user ? 4 : 5;
-    XTestFakeButtonEvent(display_, button, True, CurrentTime);
-    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    click_wheel(away_from_user);
     sync();
-    SDL_Event event{};
-    event.type = SDL_MOUSEWHEEL;
-    event.wheel.y = away_from_user ? 1 : -1;
-    apply_to_model(event);
 }
 
 void ViewerSession::absolute(int x, int y, int& root_x, int& root_y) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/application.h"
+#include "core/page_rules.h"
 #include "render/view_block.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@
 struct _XDisplay;  // Xlib's Display; its header defines macros that clash with GoogleTest
 
 struct ViewerOptions {
-    std::vector<std::string> env;       // added to the test's environment
+    std::vector<std::string> env;       // NAME=VALUE added to the environment; NAME alone removes it
     int uid = -1;                       // run as this user and its group of the same number
     std::vector<std::string> wrapper;   // run under this command (such as strace)
     std::string binary = QUIRN_BINARY;  // the viewer to run
@@ -36,7 +37,6 @@ public:
     bool running();
     std::string out() const;
     std::string err() const;
-    const std::string& folder() const { return folder_; }
     pid_t pid() const { return pid_; }
 
 private:
@@ -73,8 +73,6 @@ public:
     void wheel_burst(bool away_from_user, int count);
 
     long resident_kib();
-    // The model's frame failed (the file went away): its message, else empty.
-    const std::string& model_error() const { return model_error_; }
 
     // Waits until the window shows the model's page (every pixel the window
     // has), or fails with the mismatch after the time-out.
@@ -82,9 +80,13 @@ public:
     std::vector<uint8_t> capture(int& width, int& height);
     int64_t model_offset() const { return model_.offset; }
     uint64_t model_file_size() const { return model_.file_size; }
+    // A y that grabs the thumb of the model's page.
+    int thumb_grab_y() const { return int(thumb_top(model_.offset, model_.file_size)) + min_thumb / 2; }
 
 private:
     void apply_to_model(const SDL_Event& event);
+    void tap_key(unsigned char code, const SDL_Event& event);
+    void click_wheel(bool away_from_user);
     void left_button(int x, int y, bool down);
     void focus();
     void sync();
@@ -97,6 +99,7 @@ private:
     Application model_;
     UniformBufferObject model_ubo_{};
     std::string model_error_;
+    uint64_t model_presents_ = 0;
 };
 
 // The Khronos validation layer, switched on from outside through the loader's

@@ -1,4 +1,5 @@
 #include "core/application.h"
+#include "core/page_rules.h"
 #include "support/headless_renderer.h"
 #include "support/page_compare.h"
 #include "support/temp_file.h"
@@ -41,14 +42,14 @@ std::vector<PageCase> page_cases() {
         {"five_bytes", 5, 0, {'q', 0, 0x7f, 0x80, 0xff}, 0},
         {"every_byte_value", 256, 0, every_byte_value(), 0},
         {"thousand_bytes_ends_mid_row", 1000, 0, random_bytes(1000, 1), 0},
-        {"exactly_one_page", 1200, 0, random_bytes(1200, 2), 0},
-        {"multiple_of_16_shows_an_extra_offset_line", 4096, 0, random_bytes(4096, 3), 4096 - 1184},
+        {"exactly_one_page", page_bytes, 0, random_bytes(page_bytes, 2), 0},
+        {"multiple_of_16_shows_an_extra_offset_line", 4096, 0, random_bytes(4096, 3), 4096 - screen_step},
         {"end_of_10000_bytes", 10000, 0, random_bytes(10000, 4), 8816},
-        {"thumb_minimum_length", 31440, 0, random_bytes(31440, 5), 15712},
+        {"thumb_minimum_length", min_thumb_size_limit, 0, random_bytes(min_thumb_size_limit, 5), 15712},
         {"thumb_of_a_large_file", 100 * KiB, 50 * KiB, random_bytes(4096, 6), 51200},
         {"first_row_at_0ABC1230", 0x20000000, 0x0ABC1230 - 1024, random_bytes(4096, 7), 0x0ABC1230},
         {"first_row_at_1ABC1230", 0x20000000, 0x1ABC1230 - 1024, random_bytes(4096, 8), 0x1ABC1230},
-        {"past_4_GiB_near_the_end", 4 * GiB + 5007, 4 * GiB, random_bytes(5007, 9), int64_t((4 * GiB + 5007 - 1184) & ~15ull)},
+        {"past_4_GiB_near_the_end", 4 * GiB + 5007, 4 * GiB, random_bytes(5007, 9), end_target(4 * GiB + 5007)},
         {"first_row_past_1_TiB", TiB + GiB + 3, TiB + 0x123450 - 512, random_bytes(4096, 10), int64_t(TiB + 0x123450)},
         {"labels_past_1_TiB_near_the_end", 3 * TiB + 77, 3 * TiB - 4096, random_bytes(4173, 11), int64_t(3 * TiB - 16 * 40)},
     };
@@ -99,7 +100,7 @@ TEST(ScreenQuad, CoversEveryPixelOfAnyFramebuffer) {
         for (uint32_t y = 0; y < height; ++y) {
             for (uint32_t x = 0; x < width; ++x) {
                 const uint8_t* p = &pixels[(size_t(y) * width + x) * 4];
-                const bool track = x >= 3 && x <= 10 && y >= 15 && y <= 1063;
+                const bool track = x >= 3 && x <= 10 && int(y) >= track_top && int(y) <= rows_bottom;
                 if (!track && p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 255) {
                     ++cleared;
                 }

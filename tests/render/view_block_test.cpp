@@ -17,25 +17,12 @@ UniformBufferObject frame(Application& app) {
     return ubo;
 }
 
-void expect_columns(const glm::mat4& m, const float (&columns)[4][4], const char* name) {
-    for (int c = 0; c < 4; ++c) {
-        for (int r = 0; r < 4; ++r) {
-            EXPECT_FLOAT_EQ(m[c][r], columns[c][r]) << name << " column " << c << " row " << r;
-        }
-    }
-}
-
-TEST(ViewBlock, MatricesPlaceTheQuadOnClipSpace) {
+// Where the quad lands is proven by the offscreen tests, which draw it.
+TEST(ViewBlock, CarriesTheGlyphTableAndUnitScale) {
     TempFile file(counting_bytes(5));
     Application app;
     app.set_fname(file.c_path());
     const UniformBufferObject ubo = frame(app);
-    const float identity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-    const float view[4][4] = {{-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, -1, 1}};
-    const float proj[4][4] = {{2, 0, 0, 0}, {0, -2, 0, 0}, {0, 0, -0.2f, 0}, {0, 0, 0, 1}};
-    expect_columns(ubo.model, identity, "model");
-    expect_columns(ubo.view, view, "view");
-    expect_columns(ubo.proj, proj, "proj");
     EXPECT_EQ(std::memcmp(ubo.fontdata, fixed6x13.data(), 4096), 0);
     EXPECT_EQ(ubo.param[0], 1.0f);
     EXPECT_EQ(ubo.param[1], 1.0f);

@@ -6,11 +6,7 @@
 
 HeadlessRenderer::HeadlessRenderer(uint32_t width, uint32_t height) : width_(width), height_(height) {
     createDevice();
-
-    VkCommandPoolCreateInfo poolInfo{};
-    poolInfo.sType = VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO;
-    poolInfo.queueFamilyIndex = 0;
-    check(vkCreateCommandPool(app_.device, &poolInfo, nullptr, &app_.commandPool), "command pool");
+    app_.createCommandPool();
 
     // One offscreen image stands in for the swap chain.
     app_.window = nullptr;
@@ -57,19 +53,11 @@ HeadlessRenderer::~HeadlessRenderer() {
     app_.cleanup();
 }
 
+// The viewer's own instance and device steps, without a window: the surface
+// extension only lets the viewer's tear-down run unchanged, and the first
+// graphics queue family stands in for presentation.
 void HeadlessRenderer::createDevice() {
-    VkApplicationInfo appInfo{};
-    appInfo.sType = VK_STRUCTURE_TYPE_APPLICATION_INFO;
-    appInfo.apiVersion = VK_API_VERSION_1_0;
-    // The surface extension only lets the viewer's own tear-down run unchanged.
-    const char* instanceExtensions[] = {VK_KHR_SURFACE_EXTENSION_NAME};
-    VkInstanceCreateInfo instanceInfo{};
-    instanceInfo.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
-    instanceInfo.pApplicationInfo = &appInfo;
-    instanceInfo.enabledExtensionCount = 1;
-    instanceInfo.ppEnabledExtensionNames = instanceExtensions;
-    check(vkCreateInstance(&instanceInfo, nullptr, &app_.instance), "failed to create instance!");
-
+    app_.createInstanceWith({VK_KHR_SURFACE_EXTENSION_NAME});
     uint32_t count = 1;
     VkPhysicalDevice physical = VK_NULL_HANDLE;
     vkEnumeratePhysicalDevices(app_.instance, &count, &physical);
@@ -78,25 +66,16 @@ void HeadlessRenderer::createDevice() {
     }
     app_.physicalDevice = physical;
 
-    const float priority = 1.0f;
-    VkDeviceQueueCreateInfo queueInfo{};
-    queueInfo.sType = VK_STRUCTURE_TYPE_DEVICE_QUEUE_CREATE_INFO;
-    queueInfo.queueFamilyIndex = 0;
-    queueInfo.queueCount = 1;
-    queueInfo.pQueuePriorities = &priority;
-    // The render pass leaves the image in the present layout, which the swap chain extension defines.
-    const char* deviceExtensions[] = {VK_KHR_SWAPCHAIN_EXTENSION_NAME};
-    const VkPhysicalDeviceFeatures features{};
-    VkDeviceCreateInfo deviceInfo{};
-    deviceInfo.sType = VK_STRUCTURE_TYPE_DEVICE_CREATE_INFO;
-    deviceInfo.queueCreateInfoCount = 1;
-    deviceInfo.pQueueCreateInfos = &queueInfo;
-    deviceInfo.enabledExtensionCount = 1;
-    deviceInfo.ppEnabledExtensionNames = deviceExtensions;
-    deviceInfo.pEnabledFeatures = &features;
-    check(vkCreateDevice(physical, &deviceInfo, nullptr, &app_.device), "failed to create logical device!");
-    vkGetDeviceQueue(app_.device, 0, 0, &app_.graphicsQueue);
-    app_.presentQueue = app_.graphicsQueue;
+    std::vector<VkQueueFamilyProperties> families(16);
+    uint32_t familyCount = uint32_t(families.size());
+    vkGetPhysicalDeviceQueueFamilyProperties(physical, &familyCount, families.data());
+    QueueFamilyIndices indices;
+    for (uint32_t i = 0; i < familyCount && !indices.graphicsFamily; ++i) {
+        if (families[i].queueFlags & VK_QUEUE_GRAPHICS_BIT) {
+            indices.graphicsFamily = indices.presentFamily = i;
+        }
+    }
+    app_.createDeviceFor(indices);
 }
 
 void HeadlessRenderer::render(const UniformBufferObject& ubo) {

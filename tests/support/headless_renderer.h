@@ -21,9 +21,6 @@ public:
     // Draws without reading back, for timing the page alone.
     void render(const UniformBufferObject& ubo);
 
-    uint32_t width() const { return width_; }
-    uint32_t height() const { return height_; }
-
 private:
     void createDevice();
     void copyImageToReadback();

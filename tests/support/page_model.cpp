@@ -1,6 +1,7 @@
 #include "support/page_model.h"
 
 #include "render/glyph_table.h"
+#include "render/page_geometry.h"
 
 #include <cmath>
 
@@ -50,23 +51,25 @@ Page page_of(const UniformBufferObject& ubo) {
 
 LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
     const Page page = page_of(ubo);
-    const bool label_line = y < 15;
-    const int row = label_line ? 0 : (y - 15) / 14;
-    const int glyph_row = label_line ? (y - 2) % 14 : (y - 15) % 14;
-    const uint64_t addr = page.first_row + 16 * uint64_t(row);
-    const bool data_band = y >= 15 && y <= 1063;
+    const bool label_line = y < label_height;
+    const int row = label_line ? 0 : (y - label_height) / row_height;
+    const int glyph_row = label_line ? (y - 2) % row_height : (y - label_height) % row_height;
+    const uint64_t addr = page.first_row + row_bytes * uint64_t(row);
+    const bool data_band = y >= label_height && y <= rows_bottom;
 
     LinearColour colour = (data_band && (addr / 16) % 2 == 0) ? stripe : transparent;
-    if (x <= 363 && y <= 1064 && (x == 0 || x == 363 || y == 0 || y == 1064)) {
+    const int right = canvas_width - 1;
+    const int bottom = canvas_height - 1;
+    if (x <= right && y <= bottom && (x == 0 || x == right || y == 0 || y == bottom)) {
         colour.r = 0.2f;
     }
     if (x >= 3 && x <= 10 && data_band) {
         colour = opaque_black;
         if (page.size > 0) {
             const float s = float(page.size);
-            int length = int(1257600.0f / s);
-            if (length < 40) length = 40;
-            const int top = int((float(page.first_row) / s) * (1048.0f - float(length))) + 15;
+            int length = int(float(page_bytes * track_length) / s);
+            if (length < min_thumb) length = min_thumb;
+            const int top = int((float(page.first_row) / s) * float(track_length - length)) + track_top;
             if (top < y && y < top + length) {
                 const float t = float(y - top) / float(length);
                 colour = {0.5f * t, 0.5f - 0.5f * t, 0, 1};
@@ -84,7 +87,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
         }
         return colour;
     }
-    if (x >= 263 && x <= 359 && y >= 2 && y <= 1063) {
+    if (x >= 263 && x <= 359 && y >= 2 && y <= rows_bottom) {
         const int d = x - 263;
         const int e = d - 2 * (d / 49);
         const int k = e / 6;
@@ -97,7 +100,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
         }
         return colour;
     }
-    if (x >= 44 && x <= 254 && y >= 2 && y <= 1063) {
+    if (x >= 44 && x <= 254 && y >= 2 && y <= rows_bottom) {
         const int p = squeezed(label_line ? x - 41 : x - 44);
         if (p == squeezed(x - 43)) {
             return colour;
@@ -141,10 +144,10 @@ std::array<uint8_t, 4> to_srgb_bgra(const LinearColour& colour) {
 }
 
 std::string region_of(int x, int y) {
-    if (x > 363 || y > 1064) return "outside the canvas";
-    if (x == 0 || x == 363 || y == 0 || y == 1064) return "border";
-    if (x >= 3 && x <= 10 && y >= 15) return "scrollbar";
-    if (y < 15) {
+    if (x >= canvas_width || y >= canvas_height) return "outside the canvas";
+    if (x == 0 || x == canvas_width - 1 || y == 0 || y == canvas_height - 1) return "border";
+    if (x >= 3 && x <= 10 && y >= label_height) return "scrollbar";
+    if (y < label_height) {
         if (x >= 44 && x <= 254) return "hex column labels";
         if (x >= 263 && x <= 359) return "character column labels";
         return "high offset digits";

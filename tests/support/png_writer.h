@@ -4,5 +4,5 @@
 #include <string>
 #include <vector>
 
-// Writes 8-bit RGBA pixels as an uncompressed PNG.
+// Writes 8-bit RGBA pixels as a PNG.
 void write_png(const std::string& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& rgba);

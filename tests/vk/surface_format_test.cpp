@@ -23,9 +23,4 @@ TEST(SurfaceFormat, FallsBackToTheFirstOffered) {
     EXPECT_EQ(chooseSwapSurfaceFormat(offered).format, VK_FORMAT_B8G8R8A8_UNORM);
 }
 
-TEST(PresentMode, AlwaysFifo) {
-    EXPECT_EQ(chooseSwapPresentMode({VK_PRESENT_MODE_MAILBOX_KHR, VK_PRESENT_MODE_IMMEDIATE_KHR}),
-              VK_PRESENT_MODE_FIFO_KHR);
-}
-
 }  // namespace

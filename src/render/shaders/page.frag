@@ -1,9 +1,12 @@
 #version 450
 #extension GL_ARB_separate_shader_objects : enable
+#extension GL_GOOGLE_include_directive : require
+
+#include "page_geometry.h"
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
-// The canvas is 364 x 1065 pixels: a label line, then 75 rows of 16 bytes,
-// each row 14 pixels high, with the scrollbar on the left.
+// The canvas (page_geometry.h) holds a label line, then the rows of 16
+// bytes, with the scrollbar on the left.
 //
 // File positions are 48-bit; they are carried as uvec2 (x: low 32 bits,
 // y: high bits) so that files past 4 GiB show true offsets and bytes.
@@ -24,6 +27,8 @@ layout(binding = 0, std140) uniform UniformBufferObject {
 
 layout(binding = 1) uniform sampler2D texSampler;
 
+// Not read: the page comes from the view block alone. Declared so that the
+// vertex stage's outputs have their matching inputs.
 layout(location = 0) in vec3 fragColor;
 layout(location = 1) in vec2 fragTexCoord;
 
@@ -77,18 +82,18 @@ int squeeze(int n) {
 void main() {
     int x = int(uint(gl_FragCoord.x / ubo.param.x));
     int y = int(uint(gl_FragCoord.y / ubo.param.y));
-    int yr = y - 15;
-    int row = max(yr / 14, 0);  // the two pixel rows above the label line only get the border
+    int yr = y - label_height;
+    int row = max(yr / row_height, 0);  // the two pixel rows above the label line only get the border
     bool label_line = yr < 0;
-    int gy = clamp(label_line ? y - 2 : yr % 14, 0, 15);
+    int gy = clamp(label_line ? y - 2 : yr % row_height, 0, 15);
 
     uvec2 size = uvec2(ubo.chunkmeta.x, ubo.chunkmeta.w & 0xFFFFu);
     uvec2 window_base = uvec2(ubo.chunkmeta.y, ubo.chunkmeta.w >> 16);
     uvec2 base = add64(window_base, ubo.chunkmeta.z);
-    uvec2 addr = add64(base, uint(16 * row));
-    int entry = row + int(ubo.chunkmeta.z / 16u);
-    bool in_rows = y >= 15 && y <= 1063;
-    bool in_text_rows = y >= 2 && y <= 1063;
+    uvec2 addr = add64(base, uint(row_bytes * row));
+    int entry = row + int(ubo.chunkmeta.z / uint(row_bytes));
+    bool in_rows = y >= label_height && y <= rows_bottom;
+    bool in_text_rows = y >= 2 && y <= rows_bottom;
 
     // Background, striped by file row. The texture's one texel is read
     // unfiltered: the same value a filtered sample at (0, 0) gives, for a
@@ -96,18 +101,20 @@ void main() {
     vec4 colour = (in_rows && (addr.x & 16u) == 0u) ? stripe_colour : texelFetch(texSampler, ivec2(0), 0);
 
     // Border, on the canvas only.
-    bool on_canvas = x <= 363 && y <= 1064;
-    if (on_canvas && (x == 0 || x == 363 || y == 0 || y == 1064)) {
+    bool on_canvas = x < canvas_width && y < canvas_height;
+    if (on_canvas && (x == 0 || x == canvas_width - 1 || y == 0 || y == canvas_height - 1)) {
         colour.r = 0.2;
     }
 
-    // Scrollbar: a thumb of at least 40 pixels on the 1048-pixel track.
+    // Scrollbar: a thumb of at least min_thumb pixels on the track.
     if (x >= 3 && x <= 10 && in_rows) {
         colour = track_colour;
         if (size != uvec2(0u)) {
-            int thumb = (size.y != 0u || size.x > 31440u) ? 40 : max(int(1257600u / size.x), 40);
+            int thumb = (size.y != 0u || size.x > uint(min_thumb_size_limit))
+                            ? min_thumb
+                            : max(int(uint(thumb_scale) / size.x), min_thumb);
             float s = to_float(size);
-            int top = int((to_float(base) / s) * (1048.0 - float(thumb))) + 15;
+            int top = int((to_float(base) / s) * float(track_length - thumb)) + track_top;
             if (top < y && y < top + thumb) {
                 float t = float(y - top) / float(thumb);
                 colour = vec4(0.5 * t, 0.5 - 0.5 * t, 0.0, 1.0);
@@ -129,30 +136,30 @@ void main() {
                                  : (base.x >> (36 - 4 * cell)) & 15u;   // bits 31 to 16
 
     // Characters: 16 cells of 6 pixels with a 2-pixel gap after the eighth.
-    int d = x - 263;
-    int e = d - 2 * (d / 49);
+    int char_x = x - 263;
+    int char_cell_x = char_x - 2 * (char_x / 49);  // the gap taken out
     // Hex digits: two per byte, squeezed into groups; labels sit between a byte's digits.
-    int p = squeeze(label_line ? x - 41 : x - 44);
-    bool hex_gap = p == squeeze(x - 43);
+    int hex_x = squeeze(label_line ? x - 41 : x - 44);
+    bool hex_gap = hex_x == squeeze(x - 43);
 
-    int k = characters ? e / 6 : p / 12;  // the byte within the row
-    int gx = offsets || high_digits ? digit_x % 6 : characters ? e % 6 : p % 6;
-    uint v = window_byte(entry, k);
+    int byte_in_row = characters ? char_cell_x / 6 : hex_x / 12;
+    int gx = offsets || high_digits ? digit_x % 6 : characters ? char_cell_x % 6 : hex_x % 6;
+    uint v = window_byte(entry, byte_in_row);
 
     bool drawn = offsets || high_digits;
     if (characters) {
-        drawn = d != 48 && d != 49;
+        drawn = char_x != 48 && char_x != 49;
     } else if (hex) {
-        drawn = !hex_gap && (!label_line || (p / 6) % 2 == 1);
+        drawn = !hex_gap && (!label_line || (hex_x / 6) % 2 == 1);
     }
     drawn = drawn && !less64(size, addr);  // a row that starts at the end still shows its offset
     if (characters || hex) {
-        drawn = drawn && less64(add64(addr, uint(k)), size);
+        drawn = drawn && less64(add64(addr, uint(byte_in_row)), size);
     }
 
-    uint hex_nibble = (p % 12) < 6 ? v >> 4 : v & 15u;
+    uint hex_nibble = (hex_x % 12) < 6 ? v >> 4 : v & 15u;
     uint glyph = offsets || high_digits ? hex_digit_glyph(offset_digit)
-               : label_line             ? hex_digit_glyph(uint(k))
+               : label_line             ? hex_digit_glyph(uint(byte_in_row))
                : characters             ? v
                                         : hex_digit_glyph(hex_nibble);
     vec4 ink = offsets     ? ((addr.x & 255u) == 0u ? offset_256_colour : offset_colour)

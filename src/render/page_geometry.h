@@ -1,0 +1,42 @@
+// The page's geometry, in canvas pixels and file bytes. Included by the C++
+// code and by the page shader, so that both draw and hit-test one page.
+// Everything derives from the few values at the top; the rows are the one
+// source of the page's height, its bytes and its steps.
+#ifndef QUIRN_PAGE_GEOMETRY_H
+#define QUIRN_PAGE_GEOMETRY_H
+
+#ifdef __cplusplus
+#define PAGE_CONST inline constexpr
+#else
+#define PAGE_CONST const
+#endif
+
+PAGE_CONST int page_rows = 75;
+PAGE_CONST int row_bytes = 16;
+PAGE_CONST int row_height = 14;     // pixels per file row
+PAGE_CONST int label_height = 15;   // the label line above the rows
+PAGE_CONST int canvas_width = 364;
+PAGE_CONST int min_thumb = 40;      // the thumb never gets shorter than this
+
+PAGE_CONST int page_bytes = page_rows * row_bytes;
+PAGE_CONST int canvas_height = label_height + page_rows * row_height;
+PAGE_CONST int rows_bottom = canvas_height - 2;  // last pixel row of the rows, above the border
+
+// The scrollbar track runs beside the rows, from the label line; its length
+// leaves the thumb's last pixel row clear of the border.
+PAGE_CONST int track_top = label_height;
+PAGE_CONST int track_length = page_rows * row_height - 2;
+PAGE_CONST int drag_travel = track_length - min_thumb;
+
+// Navigation steps in bytes; a screen step keeps one row of the old page in view.
+PAGE_CONST int page_step = 16 * row_bytes;
+PAGE_CONST int screen_step = (page_rows - 1) * row_bytes;
+
+// The thumb's length is page_bytes / size * track_length, worked out in
+// integers as thumb_scale / size: every size above thumb_scale / min_thumb
+// gets the minimum thumb.
+PAGE_CONST int thumb_scale = page_bytes * track_length;
+PAGE_CONST int min_thumb_size_limit = thumb_scale / min_thumb;
+
+#undef PAGE_CONST
+#endif
