@@ -194,6 +194,11 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
     }
     model_.set_fname(path_.data());
     SDL_Event start{};  // the frames of the start, drawn for no event
+    try {
+        model_.load_file_window();  // as the viewer reads before its first frame
+    } catch (const std::exception& e) {
+        model_error_ = e.what();
+    }
     apply_to_model(start);
 }
 

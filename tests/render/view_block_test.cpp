@@ -30,7 +30,7 @@ TEST(ViewBlock, CarriesTheGlyphTableAndUnitScale) {
     EXPECT_EQ(ubo.param[3], 0.0f);
 }
 
-TEST(ViewBlock, FirstFrameCarriesSizeZeroAndTheSecondTheTrueSize) {
+TEST(ViewBlock, FileFieldsDescribeTheWindowAsItWasBeforeTheLoad) {
     TempFile file({'h', 'e', 'l', 'l', 'o'});
     Application app;
     app.set_fname(file.c_path());
