@@ -63,7 +63,8 @@ public:
     // File window (core/file_window.cpp).
     // Reads up to `length` bytes at `position` into `buffer` and returns the
     // count; sets `file_size` and counts the read in `file_reads`. Throws
-    // "failed to open input file!" when the path cannot be opened as a file.
+    // "failed to open input file!" when the path cannot be opened as a file,
+    // and refuses a file past 2^48 bytes, which the page cannot address.
     int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
     // Clamps `offset` to the file, and empties `chunk` (moving `chunk_offset`)
     // when the page about to be shown leaves the window.

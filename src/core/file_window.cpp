@@ -27,6 +27,9 @@ private:
     int fd_;
 };
 
+// The view block carries sizes and offsets in 48 bits.
+const uint64_t largest_file = uint64_t{1} << 48;
+
 [[noreturn]] void fail_to_open() { throw std::runtime_error("failed to open input file!"); }
 
 // The file's length in bytes, for the kinds of file a hex viewer can show.
@@ -59,6 +62,9 @@ int64_t Application::load_chunk(const char* path, uint64_t position, uint64_t le
         fail_to_open();
     }
     file_size = measure(file.get());
+    if (file_size > largest_file) {
+        throw std::runtime_error("failed to show input file: it is larger than 256 TiB!");
+    }
     if (position >= file_size) {
         return 0;
     }

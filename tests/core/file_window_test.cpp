@@ -2,6 +2,7 @@
 #include "render/view_block.h"
 #include "support/temp_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -219,6 +220,38 @@ TEST_F(FileWindow, DeletedFileFailsOnlyWhenAReadIsNeeded) {
     file.reset();
     EXPECT_NO_THROW(frame_at(160));
     EXPECT_THROW(frame_at(50000), std::runtime_error);
+}
+
+// Past 2^48 bytes the page cannot address the file: a clear failure instead
+// of offsets cut to 48 bits. tmpfs takes such a sparse file; a filesystem
+// that does not is skipped.
+TEST_F(FileWindow, FilePast48BitsIsRefusedAtTheFirstRead) {
+    char folder[] = "/dev/shm/quirn-huge-XXXXXX";
+    if (!mkdtemp(folder)) {
+        GTEST_SKIP() << "no /dev/shm";
+    }
+    std::string path = std::string(folder) + "/huge";
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
+    const bool made = fd >= 0 && ::ftruncate(fd, off_t((uint64_t{1} << 48) + 1)) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (made) {
+        app.set_fname(path.data());
+        try {
+            frame();
+            ADD_FAILURE() << "a file past 2^48 bytes was shown";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "failed to show input file: it is larger than 256 TiB!");
+        }
+        ASSERT_EQ(::truncate(path.c_str(), off_t(uint64_t{1} << 48)), 0);
+        EXPECT_NO_THROW(frame()) << "2^48 bytes exactly is shown";
+    }
+    ::unlink(path.c_str());
+    ::rmdir(folder);
+    if (!made) {
+        GTEST_SKIP() << "this filesystem takes no file past 2^48 bytes";
+    }
 }
 
 }  // namespace

@@ -213,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
     Sizes, EveryInputStaysInsideTheFile,
     ::testing::Values(SizeCase{"empty", 0, 0, {}}, SizeCase{"one_byte", 1, 0, {0x7f}},
                       SizeCase{"one_TiB_sparse", TiB, 0, random_bytes(8192, 2)},
-                      SizeCase{"just_past_2_to_40", TiB + 4099, TiB - 4096, random_bytes(8195, 3)}),
+                      SizeCase{"just_past_2_to_40", TiB + 4099, TiB - 4096, random_bytes(8195, 3)},
+                      SizeCase{"sixteen_TiB_sparse", 16 * TiB, 16 * TiB - 8192, random_bytes(8192, 4)}),
     [](const ::testing::TestParamInfo<SizeCase>& param) { return std::string(param.param.name); });
 
 // --- Files that change while shown -----------------------------------------
@@ -290,7 +291,13 @@ TEST(ChangingFiles, FileIsOpenedReadOnly) {
     ViewerProcess viewer({file.path()}, traced);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     ASSERT_TRUE(viewer.running()) << viewer.err();
-    kill(viewer.pid(), SIGTERM);
+    // strace lets its tracee run on when it is stopped itself: end the viewer.
+    std::ifstream children("/proc/" + std::to_string(viewer.pid()) + "/task/" + std::to_string(viewer.pid()) +
+                           "/children");
+    pid_t tracee = 0;
+    children >> tracee;
+    ASSERT_GT(tracee, 0);
+    kill(tracee, SIGTERM);
     viewer.wait_exit();
     std::ifstream log(trace);
     std::string line;

@@ -52,6 +52,14 @@ std::vector<PageCase> page_cases() {
         {"past_4_GiB_near_the_end", 4 * GiB + 5007, 4 * GiB, random_bytes(5007, 9), end_target(4 * GiB + 5007)},
         {"first_row_past_1_TiB", TiB + GiB + 3, TiB + 0x123450 - 512, random_bytes(4096, 10), int64_t(TiB + 0x123450)},
         {"labels_past_1_TiB_near_the_end", 3 * TiB + 77, 3 * TiB - 4096, random_bytes(4173, 11), int64_t(3 * TiB - 16 * 40)},
+        // Files of 2^40 bytes and more show every digit of the offset their size needs.
+        {"just_below_2_to_40_at_its_end", TiB - 1, TiB - 4096, random_bytes(4095, 14), end_target(TiB - 1)},
+        {"past_2_to_40_at_its_start", TiB + 3, 0, random_bytes(4096, 15), 0},
+        {"past_2_to_40_around_2_to_40", TiB + 3, TiB - 2048, random_bytes(2051, 16), int64_t(TiB - 512)},
+        {"past_2_to_40_at_its_end", TiB + 3, TiB - 2048, random_bytes(2051, 17), end_target(TiB + 3)},
+        {"2_to_44_at_its_start", 16 * TiB, 0, random_bytes(4096, 18), 0},
+        {"2_to_44_around_2_to_40", 16 * TiB, TiB - 2048, random_bytes(4096, 19), int64_t(TiB - 256)},
+        {"2_to_44_at_its_end", 16 * TiB, 16 * TiB - 4096, random_bytes(4096, 20), end_target(16 * TiB)},
     };
 }
 

@@ -79,6 +79,18 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
     if (addr > page.size) {
         return colour;
     }
+    // The label line's offset digits: bits 39 to 16, or for a file of 2^40
+    // bytes or more every digit its size needs (up to bit 47), which then
+    // covers the first hex column label.
+    const int high_cells = page.size >= (uint64_t{1} << 44) ? 8 : page.size >= (uint64_t{1} << 40) ? 7 : 6;
+    if (label_line && y >= 2 && x >= 2 && x < 2 + 6 * high_cells) {
+        const int cell = (x - 2) / 6;
+        const unsigned digit = unsigned(page.first_row >> (16 + 4 * (high_cells - 1 - cell))) & 15;
+        if (has_ink(hex_glyph(digit), (x - 2) % 6, y - 2)) {
+            colour = olive;
+        }
+        return colour;
+    }
     if (x >= 14 && x <= 37 && data_band) {
         const int cell = (x - 14) / 6;
         const unsigned digit = unsigned(addr >> (4 * (3 - cell))) & 15;
@@ -110,7 +122,8 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
             return colour;
         }
         if (label_line) {
-            if ((p / 6) % 2 == 1 && has_ink(hex_glyph(unsigned(k)), p % 6, glyph_row)) {
+            const bool covered_by_offset = high_cells > 6 && k == 0;
+            if ((p / 6) % 2 == 1 && !covered_by_offset && has_ink(hex_glyph(unsigned(k)), p % 6, glyph_row)) {
                 colour = label;
             }
             return colour;
@@ -121,16 +134,6 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
             colour = colour_of_value(v);
         }
         return colour;
-    }
-    if (x >= 2 && x <= 359 && y >= 2 && y <= 14) {
-        const int cell = (x - 2) / 6;
-        if (cell < 6) {
-            // Six digits: bits 39 to 16 of the first row's offset.
-            const unsigned digit = unsigned(page.first_row >> (36 - 4 * cell)) & 15;
-            if (has_ink(hex_glyph(digit), (x - 2) % 6, y - 2)) {
-                colour = olive;
-            }
-        }
     }
     return colour;
 }

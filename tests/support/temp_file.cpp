@@ -10,14 +10,29 @@
 
 TempFile::TempFile(const std::vector<uint8_t>& bytes) : TempFile(bytes.size(), 0, bytes) {}
 
-TempFile::TempFile(uint64_t size, uint64_t position, const std::vector<uint8_t>& bytes) {
-    char pattern[] = "/tmp/quirn-test-XXXXXX";
-    if (!mkdtemp(pattern)) {
+namespace {
+
+std::string make_folder(std::string pattern) {
+    if (!mkdtemp(pattern.data())) {
         throw std::runtime_error("mkdtemp failed");
     }
-    dir_ = pattern;
+    return pattern;
+}
+
+}  // namespace
+
+TempFile::TempFile(uint64_t size, uint64_t position, const std::vector<uint8_t>& bytes) {
+    dir_ = make_folder("/tmp/quirn-test-XXXXXX");
     path_ = dir_ + "/file.bin";
-    resize(size);
+    try {
+        resize(size);
+    } catch (const std::runtime_error&) {
+        // ext4 ends files at 16 TiB less 4 KiB; tmpfs takes larger sparse files.
+        std::filesystem::remove_all(dir_);
+        dir_ = make_folder("/dev/shm/quirn-test-XXXXXX");
+        path_ = dir_ + "/file.bin";
+        resize(size);
+    }
     write_at(position, bytes);
 }
 

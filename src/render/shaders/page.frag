@@ -122,18 +122,26 @@ void main() {
         }
     }
 
+    // The label line carries the offset's digits above the row's own four:
+    // bits 39 to 16, and for a file of 2^40 bytes or more every digit its
+    // size needs, up to bit 47. Such a wide offset runs over the first hex
+    // column label, which is then left out.
+    int high_cells = size.y >= 0x1000u ? 8 : size.y >= 0x100u ? 7 : 6;
+    int hidden_labels = high_cells > 6 ? 1 : 0;
+
     // Text regions, disjoint: row offsets, high offset digits, characters, hex digits.
     bool offsets = x >= 14 && x <= 37 && in_rows;
-    bool high_digits = x >= 2 && x <= 37 && y >= 2 && y <= 14;
+    bool high_digits = x >= 2 && x <= 1 + 6 * high_cells && y >= 2 && y <= 14;
     bool characters = x >= 263 && x <= 359 && in_text_rows;
-    bool hex = x >= 44 && x <= 254 && in_text_rows;
+    bool hex = x >= 44 && x <= 254 && in_text_rows && !high_digits;
 
     // Row offsets and high digits: one hex digit of the offset per 6-pixel cell.
     int digit_x = x - (offsets ? 14 : 2);
     int cell = digit_x / 6;
-    uint offset_digit = offsets ? (addr.x >> (4 * (3 - cell))) & 15u
-                      : cell < 2 ? (base.y >> (4 * (1 - cell))) & 15u   // bits 39 to 32
-                                 : (base.x >> (36 - 4 * cell)) & 15u;   // bits 31 to 16
+    int high_bit = 16 + 4 * (high_cells - 1 - cell);  // lowest bit of this high digit
+    uint offset_digit = offsets         ? (addr.x >> (4 * (3 - cell))) & 15u
+                      : high_bit >= 32  ? (base.y >> (high_bit - 32)) & 15u
+                                        : (base.x >> high_bit) & 15u;
 
     // Characters: 16 cells of 6 pixels with a 2-pixel gap after the eighth.
     int char_x = x - 263;
@@ -150,7 +158,7 @@ void main() {
     if (characters) {
         drawn = char_x != 48 && char_x != 49;
     } else if (hex) {
-        drawn = !hex_gap && (!label_line || (hex_x / 6) % 2 == 1);
+        drawn = !hex_gap && (!label_line || ((hex_x / 6) % 2 == 1 && byte_in_row >= hidden_labels));
     }
     drawn = drawn && !less64(size, addr);  // a row that starts at the end still shows its offset
     if (characters || hex) {

@@ -1,0 +1,156 @@
+#include "find/goto_target.h"
+
+#include <cctype>
+#include <optional>
+
+namespace {
+
+struct Reader {
+    const std::string& text;
+    size_t at = 0;
+
+    void skip_spaces() {
+        while (at < text.size() && text[at] == ' ') ++at;
+    }
+    bool take(char c) {
+        skip_spaces();
+        if (at < text.size() && text[at] == c) {
+            ++at;
+            return true;
+        }
+        return false;
+    }
+    bool done() {
+        skip_spaces();
+        return at == text.size();
+    }
+};
+
+bool multiply(uint64_t& value, uint64_t by) {
+    if (value != 0 && by > UINT64_MAX / value) return false;
+    value *= by;
+    return true;
+}
+
+int digit_value(char c, int base) {
+    const int v = std::isdigit(static_cast<unsigned char>(c))   ? c - '0'
+                  : std::isxdigit(static_cast<unsigned char>(c)) ? std::tolower(c) - 'a' + 10
+                                                                 : 99;
+    return v < base ? v : -1;
+}
+
+// An amount: hexadecimal (0x optional) or #decimal, then an optional K, M, G or T.
+std::optional<uint64_t> amount(Reader& in, std::string& error) {
+    in.skip_spaces();
+    int base = 16;
+    if (in.take('#')) {
+        base = 10;
+    } else if (in.text.compare(in.at, 2, "0x") == 0 || in.text.compare(in.at, 2, "0X") == 0) {
+        in.at += 2;
+    }
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (int v; in.at < in.text.size() && (v = digit_value(in.text[in.at], base)) >= 0; ++in.at, ++digits) {
+        if (!multiply(value, uint64_t(base)) || value > UINT64_MAX - uint64_t(v)) {
+            error = "too large";
+            return std::nullopt;
+        }
+        value += uint64_t(v);
+    }
+    if (digits == 0) {
+        error = base == 10 ? "digits expected after #" : "hexadecimal digits expected";
+        return std::nullopt;
+    }
+    if (in.at < in.text.size()) {
+        const char* units = "KMGT";
+        for (int i = 0; units[i]; ++i) {
+            if (std::toupper(static_cast<unsigned char>(in.text[in.at])) == units[i]) {
+                ++in.at;
+                if (!multiply(value, uint64_t{1} << (10 * (i + 1)))) {
+                    error = "too large";
+                    return std::nullopt;
+                }
+                break;
+            }
+        }
+    }
+    return value;
+}
+
+// "N%": a decimal share of the file, fractions allowed; nullopt if the input is not one.
+std::optional<GotoTarget> percentage(const std::string& input, uint64_t file_size) {
+    size_t end = input.find_last_not_of(' ');
+    if (end == std::string::npos || input[end] != '%') return std::nullopt;
+    GotoTarget target;
+    const std::string number = input.substr(0, end);
+    size_t used = 0;
+    double share = 0;
+    try {
+        share = std::stod(number, &used);
+    } catch (...) {
+        used = 0;
+    }
+    if (used == 0 || number.find_first_not_of(" ", used) != std::string::npos || share < 0 || share > 100) {
+        target.error = "a share from 0% to 100% expected";
+        return target;
+    }
+    // Long double keeps every byte of a 2^48-byte file exact.
+    target.offset = uint64_t((long double)file_size * share / 100.0L);
+    if (target.offset >= file_size && file_size > 0) target.offset = file_size - 1;
+    target.valid = true;
+    return target;
+}
+
+}  // namespace
+
+GotoTarget parse_goto(const std::string& input, uint64_t file_size, uint64_t shown_offset) {
+    GotoTarget target;
+    Reader in{input};
+    if (in.done()) return target;
+    if (auto share = percentage(input, file_size)) return *share;
+
+    uint64_t base = 0;
+    int sign = 0;
+    if (in.take('$')) {
+        base = file_size;
+        sign = in.take('+') ? 1 : in.take('-') ? -1 : 0;
+        if (sign == 0 && !in.done()) {
+            target.error = "+ or - expected after $";
+            return target;
+        }
+    } else if (in.take('+')) {
+        base = shown_offset;
+        sign = 1;
+    } else if (in.take('-')) {
+        base = shown_offset;
+        sign = -1;
+    } else {
+        sign = 1;
+    }
+    uint64_t value = 0;
+    if (sign != 0) {
+        const auto parsed = amount(in, target.error);
+        if (!parsed) return target;
+        value = *parsed;
+    }
+    if (!in.done()) {
+        target.error = "unexpected \"" + input.substr(in.at) + "\"";
+        return target;
+    }
+    if (sign < 0 && value > base) {
+        target.error = "before the start";
+        return target;
+    }
+    if (sign > 0 && value > UINT64_MAX - base) {
+        target.error = "too large";
+        return target;
+    }
+    const uint64_t offset = sign < 0 ? base - value : base + value;
+    if (offset >= file_size && !(offset == 0 && file_size == 0)) {
+        target.error = "past the end";
+        return target;
+    }
+    target.valid = true;
+    target.offset = offset;
+    return target;
+}

@@ -1,0 +1,232 @@
+#include "find/search_engine.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const uint64_t read_alignment = 4096;  // whole logical blocks, for block devices
+
+uint8_t fold(uint8_t c) { return c >= 'A' && c <= 'Z' ? uint8_t(c + 32) : c; }
+
+// Finds the pattern in memory: memmem on its longest run of literal bytes,
+// then a check of the rest; case-insensitive patterns are matched against a
+// folded copy of the data.
+class Matcher {
+public:
+    explicit Matcher(const SearchPattern& pattern) : pattern_(pattern), bytes_(pattern.bytes) {
+        if (pattern.ignore_case) {
+            std::transform(bytes_.begin(), bytes_.end(), bytes_.begin(), fold);
+        }
+        size_t run = 0;
+        for (size_t i = 0; i < bytes_.size(); ++i) {
+            run = pattern.any[i] ? 0 : run + 1;
+            if (run > anchor_length_) {
+                anchor_length_ = run;
+                anchor_at_ = i + 1 - run;
+            }
+        }
+    }
+
+    size_t length() const { return bytes_.size(); }
+    bool needs_data() const {
+        for (size_t i = 0; i < bytes_.size(); ++i) {
+            if (!pattern_.any[i] && bytes_[i] != 0) return true;
+        }
+        return false;
+    }
+
+    // The first (or, backward, the last) match that starts in [first, last)
+    // of `data`, which holds `size` bytes; -1 when there is none.
+    int64_t find(const uint8_t* data, size_t size, size_t first, size_t last, bool backward) {
+        if (pattern_.ignore_case) {
+            folded_.resize(size);
+            std::transform(data, data + size, folded_.begin(), fold);
+            data = folded_.data();
+        }
+        int64_t found = -1;
+        size_t at = first;
+        while (at < last) {
+            const int64_t start = next_candidate(data, size, at, last);
+            if (start < 0) break;
+            found = start;
+            if (!backward) break;
+            at = size_t(start) + 1;
+        }
+        return found;
+    }
+
+private:
+    int64_t next_candidate(const uint8_t* data, size_t size, size_t at, size_t last) {
+        const size_t n = bytes_.size();
+        if (anchor_length_ == 0) {  // every byte is a wildcard
+            return at + n <= size ? int64_t(at) : -1;
+        }
+        const uint8_t* anchor = bytes_.data() + anchor_at_;
+        while (at < last) {
+            const uint8_t* from = data + at + anchor_at_;
+            const uint8_t* end = data + std::min(size, last + anchor_at_ + anchor_length_ - 1);
+            if (from >= end) return -1;
+            const void* hit = memmem(from, size_t(end - from), anchor, anchor_length_);
+            if (!hit) return -1;
+            const size_t start = size_t(static_cast<const uint8_t*>(hit) - data) - anchor_at_;
+            if (start + n <= size && rest_matches(data + start)) return int64_t(start);
+            at = start + 1;
+        }
+        return -1;
+    }
+
+    bool rest_matches(const uint8_t* at) const {
+        for (size_t i = 0; i < bytes_.size(); ++i) {
+            if (!pattern_.any[i] && at[i] != bytes_[i]) return false;
+        }
+        return true;
+    }
+
+    const SearchPattern& pattern_;
+    std::vector<uint8_t> bytes_;
+    size_t anchor_at_ = 0;
+    size_t anchor_length_ = 0;
+    std::vector<uint8_t> folded_;
+};
+
+class Scan {
+public:
+    Scan(int fd, const SearchPattern& pattern, const std::atomic<bool>& cancel,
+         const std::function<void(const SearchProgress&)>& progress, size_t block_bytes)
+        : fd_(fd), matcher_(pattern), cancel_(cancel), progress_(progress),
+          block_(std::max<size_t>(block_bytes, read_alignment)), skip_holes_(matcher_.needs_data()),
+          last_report_(std::chrono::steady_clock::now()) {}
+
+    SearchOutcome failed(const std::string& error) {
+        SearchOutcome outcome;
+        outcome.kind = SearchOutcome::Kind::Failed;
+        outcome.error = error;
+        return outcome;
+    }
+
+    bool measure() {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0) return false;
+        size_ = S_ISBLK(info.st_mode) ? uint64_t(std::max<off_t>(::lseek(fd_, 0, SEEK_END), 0)) : uint64_t(info.st_size);
+        return true;
+    }
+    uint64_t size() const { return size_; }
+
+    // The first match starting in [from, to), or the last one backward.
+    // Returns -1 for none, -2 when cancelled, -3 on a read error.
+    int64_t range(uint64_t from, uint64_t to, bool backward) {
+        to = std::min(to, size_);
+        const uint64_t n = matcher_.length();
+        while (from < to) {
+            if (cancel_.load(std::memory_order_relaxed)) return -2;
+            uint64_t first, last;
+            if (!backward) {
+                first = skip_hole_forward(from, to);
+                if (first >= to) return -1;
+                last = std::min(to, first + block_);
+            } else {
+                last = to;
+                first = to - std::min<uint64_t>(block_, to - from);
+            }
+            report(backward ? first : last);
+            if (!backward || !skip_holes_ || has_data(first, last + n - 1)) {
+                const int64_t found = block(first, last, backward);
+                if (found != -1) return found;
+            }
+            if (backward) {
+                to = first;
+            } else {
+                from = last;
+            }
+        }
+        return -1;
+    }
+
+private:
+    // A match needs a byte that is not zero, so it ends inside data: it
+    // starts at most n - 1 bytes before the next data.
+    uint64_t skip_hole_forward(uint64_t from, uint64_t to) {
+        if (!skip_holes_) return from;
+        const off_t data = ::lseek(fd_, off_t(from), SEEK_DATA);
+        if (data < 0) {
+            return errno == ENXIO ? to : from;  // no data after `from`, or no answer: read it all
+        }
+        const uint64_t earliest = uint64_t(data) - std::min<uint64_t>(uint64_t(data), matcher_.length() - 1);
+        return std::max(from, earliest);
+    }
+
+    bool has_data(uint64_t first, uint64_t end) {
+        const off_t data = ::lseek(fd_, off_t(first), SEEK_DATA);
+        return data < 0 ? errno != ENXIO : uint64_t(data) < end;
+    }
+
+    int64_t block(uint64_t first, uint64_t last, bool backward) {
+        const uint64_t read_from = first & ~(read_alignment - 1);
+        const uint64_t wanted_end = std::min(size_, last + matcher_.length() - 1);
+        const uint64_t read_end =
+            std::min(size_, (wanted_end + read_alignment - 1) & ~(read_alignment - 1));
+        buffer_.resize(size_t(read_end - read_from));
+        size_t got = 0;
+        while (got < buffer_.size()) {
+            const ssize_t r = ::pread(fd_, buffer_.data() + got, buffer_.size() - got, off_t(read_from + got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) return -3;
+            if (r == 0) break;  // the file shrank: search what is there
+            got += size_t(r);
+        }
+        bytes_done_ += last - first;
+        const int64_t found = matcher_.find(buffer_.data(), got, size_t(first - read_from),
+                                            size_t(std::min<uint64_t>(last, read_from + got) - read_from), backward);
+        return found < 0 ? -1 : int64_t(read_from) + found;
+    }
+
+    void report(uint64_t position) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_report_ < std::chrono::milliseconds(50)) return;
+        last_report_ = now;
+        progress_(SearchProgress{position, size_, bytes_done_});
+    }
+
+    int fd_;
+    Matcher matcher_;
+    const std::atomic<bool>& cancel_;
+    const std::function<void(const SearchProgress&)>& progress_;
+    uint64_t block_;
+    bool skip_holes_;
+    uint64_t size_ = 0;
+    uint64_t bytes_done_ = 0;
+    std::vector<uint8_t> buffer_;
+    std::chrono::steady_clock::time_point last_report_;
+};
+
+}  // namespace
+
+SearchOutcome run_search(int fd, const SearchRequest& request, const std::atomic<bool>& cancel,
+                         const std::function<void(const SearchProgress&)>& progress, size_t block_bytes) {
+    Scan scan(fd, request.pattern, cancel, progress, block_bytes);
+    if (!scan.measure()) return scan.failed("the file cannot be read");
+    const uint64_t from = std::min(request.from, scan.size());
+    const uint64_t n = request.pattern.bytes.size();
+    // The second pass covers what the first did not, and the matches that
+    // straddle the point where the first began.
+    struct Pass { uint64_t first, last; bool wrapped; };
+    const Pass passes[2] = {
+        request.backward ? Pass{0, from, false} : Pass{from, scan.size(), false},
+        request.backward ? Pass{from, scan.size(), true} : Pass{0, std::min(scan.size(), from + n - 1), true},
+    };
+    for (const Pass& pass : passes) {
+        if (pass.wrapped && !request.wrap) break;
+        const int64_t found = scan.range(pass.first, pass.last, request.backward);
+        if (found == -2) return SearchOutcome{SearchOutcome::Kind::Cancelled, 0, false, ""};
+        if (found == -3) return scan.failed(std::string("read error: ") + std::strerror(errno));
+        if (found >= 0) return SearchOutcome{SearchOutcome::Kind::Found, uint64_t(found), pass.wrapped, ""};
+    }
+    return SearchOutcome{};
+}
