@@ -1,5 +1,8 @@
 #pragma once
 
+#include "find/find_state.h"
+#include "find/search_worker.h"
+#include "render/overlay_block.h"
 #include "render/page_geometry.h"
 
 #include <SDL2/SDL.h>
@@ -73,6 +76,18 @@ public:
     // the read found a new size. Throws as load_chunk does.
     void load_file_window();
 
+    // Find and go-to (core/find_commands.cpp). They change `find`, and
+    // `offset` when a jump or a match moves the view, and set `need_redraw`
+    // when the label line or the highlight changes. on_find_key returns
+    // whether the key was theirs; every other key keeps its meaning.
+    bool on_find_key(const SDL_Keysym& key);
+    void on_text_input(const char* text);
+    void on_search_notice();
+    void open_prompt(FindState::Prompt prompt, bool backward);
+    void run_prompt();
+    void start_search(const SearchPattern& pattern, bool backward);
+    OverlayBlock overlay_block() const;
+
     // View block (render/view_block.cpp).
     // Writes every byte of the frame's record; runs the window check and
     // load, so it may move `offset` and `chunk` and throw as load_chunk does.
@@ -140,6 +155,9 @@ public:
     bool file_size_changed = false;
     uint64_t file_reads = 0;
     QueueFamilyIndices queueFamilies;  // those the device was made with
+    VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
+    FindState find;
+    SearchWorker search_worker;
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.

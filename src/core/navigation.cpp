@@ -45,7 +45,12 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
-            on_key_down(event.key.keysym.sym, fkey_direction);
+            if (!on_find_key(event.key.keysym)) {
+                on_key_down(event.key.keysym.sym, fkey_direction);
+            }
+            break;
+        case SDL_TEXTINPUT:
+            on_text_input(event.text.text);
             break;
         case SDL_MOUSEMOTION:
             on_mouse_motion(&event);
@@ -70,6 +75,9 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         default:
+            if (event.type == SearchWorker::event_type()) {
+                on_search_notice();
+            }
             break;
     }
 }

@@ -1,8 +1,10 @@
 #include "core/application.h"
 #include "render/quad.h"
+#include "render/overlay_block.h"
 #include "render/view_block.h"
 #include "vk/check.h"
 
+#include <algorithm>
 #include <cstring>
 
 void Application::createCommandPool() {
@@ -217,16 +219,24 @@ void Application::createIndexBuffer() {
 }
 
 // One view block buffer per swap chain image, mapped for its whole life.
+// Each buffer holds the view block and, at the next offset the device allows
+// a uniform binding to start at, the overlay record.
 void Application::createUniformBuffers() {
+    VkPhysicalDeviceProperties properties;
+    vkGetPhysicalDeviceProperties(physicalDevice, &properties);
+    const VkDeviceSize align = std::max<VkDeviceSize>(properties.limits.minUniformBufferOffsetAlignment, 1);
+    overlayOffset = (sizeof(UniformBufferObject) + align - 1) / align * align;
+    const VkDeviceSize size = overlayOffset + sizeof(OverlayBlock);
+
     const size_t count = swapChainImages.size();
     uniformBuffers.resize(count);
     uniformBuffersMemory.resize(count);
     uniformBuffersMapped.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        createBuffer(sizeof(UniformBufferObject), VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT,
+        createBuffer(size, VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT,
                      VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT, uniformBuffers[i],
                      uniformBuffersMemory[i]);
-        check(vkMapMemory(device, uniformBuffersMemory[i], 0, sizeof(UniformBufferObject), 0, &uniformBuffersMapped[i]),
+        check(vkMapMemory(device, uniformBuffersMemory[i], 0, size, 0, &uniformBuffersMapped[i]),
               "failed to map buffer memory!");
     }
 }
@@ -234,7 +244,7 @@ void Application::createUniformBuffers() {
 void Application::createDescriptorPool() {
     const uint32_t count = uint32_t(swapChainImages.size());
     const VkDescriptorPoolSize poolSizes[2] = {
-        {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, count},
+        {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 2 * count},
         {VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, count},
     };
     VkDescriptorPoolCreateInfo poolInfo{};
@@ -259,7 +269,8 @@ void Application::createDescriptorSets() {
         const VkDescriptorBufferInfo bufferInfo{uniformBuffers[i], 0, sizeof(UniformBufferObject)};
         const VkDescriptorImageInfo imageInfo{textureSampler, textureImageView,
                                               VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
-        VkWriteDescriptorSet writes[2]{};
+        const VkDescriptorBufferInfo overlayInfo{uniformBuffers[i], overlayOffset, sizeof(OverlayBlock)};
+        VkWriteDescriptorSet writes[3]{};
         writes[0].sType = VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET;
         writes[0].dstSet = descriptorSets[i];
         writes[0].dstBinding = 0;
@@ -272,6 +283,9 @@ void Application::createDescriptorSets() {
         writes[1].descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
         writes[1].descriptorCount = 1;
         writes[1].pImageInfo = &imageInfo;
-        vkUpdateDescriptorSets(device, 2, writes, 0, nullptr);
+        writes[2] = writes[0];
+        writes[2].dstBinding = 2;
+        writes[2].pBufferInfo = &overlayInfo;
+        vkUpdateDescriptorSets(device, 3, writes, 0, nullptr);
     }
 }

@@ -144,6 +144,7 @@ void Application::recreateSwapChain() {
 }
 
 void Application::cleanup() {
+    search_worker.stop();
     vkDeviceWaitIdle(device);
     cleanupSwapChain();
 

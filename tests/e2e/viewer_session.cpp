@@ -228,6 +228,7 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
         // The model's frames follow the viewer's rule for owing another frame.
         do {
             model_.fill_view_block(model_ubo_);
+            model_overlay_ = model_.overlay_block();
         } while (needs_another_frame(model_presents_++, std::exchange(model_.file_size_changed, false)));
     } catch (const std::exception& e) {
         model_error_ = e.what();
@@ -435,7 +436,7 @@ std::vector<uint8_t> ViewerSession::capture(int& width, int& height) {
         const std::vector<uint8_t> pixels = capture(width, height);
         const bool last_try = Clock::now() >= deadline || !process_.running();
         ::testing::AssertionResult result =
-            page_matches(name, model_ubo_, pixels, uint32_t(width), uint32_t(height), false, last_try);
+            page_matches(name, model_ubo_, pixels, uint32_t(width), uint32_t(height), false, last_try, &model_overlay_);
         if (result || last_try) {
             return result;
         }

@@ -98,6 +98,7 @@ private:
     unsigned long window_ = 0;
     Application model_;
     UniformBufferObject model_ubo_{};
+    OverlayBlock model_overlay_{};
     std::string model_error_;
     uint64_t model_presents_ = 0;
 };

@@ -78,8 +78,9 @@ void HeadlessRenderer::createDevice() {
     app_.createDeviceFor(indices);
 }
 
-void HeadlessRenderer::render(const UniformBufferObject& ubo) {
+void HeadlessRenderer::render(const UniformBufferObject& ubo, const OverlayBlock& overlay) {
     std::memcpy(app_.uniformBuffersMapped[0], &ubo, sizeof ubo);
+    std::memcpy(static_cast<char*>(app_.uniformBuffersMapped[0]) + app_.overlayOffset, &overlay, sizeof overlay);
     VkSubmitInfo submitInfo{};
     submitInfo.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
     submitInfo.commandBufferCount = 1;
@@ -110,8 +111,8 @@ void HeadlessRenderer::copyImageToReadback() {
     app_.endSingleTimeCommands(commands);
 }
 
-std::vector<uint8_t> HeadlessRenderer::draw(const UniformBufferObject& ubo) {
-    render(ubo);
+std::vector<uint8_t> HeadlessRenderer::draw(const UniformBufferObject& ubo, const OverlayBlock& overlay) {
+    render(ubo, overlay);
     copyImageToReadback();
     std::vector<uint8_t> pixels(size_t(width_) * height_ * 4);
     void* mapped;

@@ -17,9 +17,9 @@ public:
     HeadlessRenderer& operator=(const HeadlessRenderer&) = delete;
 
     // Pixels in the swap chain's B8G8R8A8_SRGB byte order, row by row.
-    std::vector<uint8_t> draw(const UniformBufferObject& ubo);
+    std::vector<uint8_t> draw(const UniformBufferObject& ubo, const OverlayBlock& overlay = {});
     // Draws without reading back, for timing the page alone.
-    void render(const UniformBufferObject& ubo);
+    void render(const UniformBufferObject& ubo, const OverlayBlock& overlay = {});
 
 private:
     void createDevice();

@@ -31,7 +31,7 @@ void save_images(const std::string& name, uint32_t width, uint32_t height, const
 
 ::testing::AssertionResult page_matches(const std::string& name, const UniformBufferObject& ubo,
                                         const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height,
-                                        bool compare_alpha, bool save_on_failure) {
+                                        bool compare_alpha, bool save_on_failure, const OverlayBlock* overlay) {
     std::vector<uint8_t> expected(bgra.size());
     std::vector<uint8_t> difference(bgra.size(), 0);
     size_t wrong = 0;
@@ -40,7 +40,7 @@ void save_images(const std::string& name, uint32_t width, uint32_t height, const
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
             const size_t at = (size_t(y) * width + x) * 4;
-            const auto want = to_srgb_bgra(expected_pixel(ubo, int(x), int(y)));
+            const auto want = to_srgb_bgra(expected_pixel(ubo, int(x), int(y), overlay));
             bool bad = false;
             for (int c = 0; c < 4; ++c) {
                 expected[at + size_t(c)] = want[size_t(c)];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/overlay_block.h"
 #include "render/view_block.h"
 
 #include <gtest/gtest.h>
@@ -15,4 +16,5 @@
 // reported with their page region.
 ::testing::AssertionResult page_matches(const std::string& name, const UniformBufferObject& ubo,
                                         const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height,
-                                        bool compare_alpha = true, bool save_on_failure = true);
+                                        bool compare_alpha = true, bool save_on_failure = true,
+                                        const OverlayBlock* overlay = nullptr);

@@ -13,6 +13,10 @@ const LinearColour opaque_black{0, 0, 0, 1};
 const LinearColour olive{0.6f, 0.6f, 0.3f, 1};
 const LinearColour green{0, 0.5f, 0, 1};
 const LinearColour label{0, 0.4f, 0, 1};
+const LinearColour prompt{0.9f, 0.9f, 0.9f, 1};
+const LinearColour highlight{0.35f, 0, 0.35f, 1};
+
+uint64_t join64(uint32_t low, uint32_t high) { return low | (uint64_t(high) << 32); }
 
 LinearColour colour_of_value(uint8_t v) {
     if (v == 0) return {0, 0, 0.9f, 1};
@@ -49,7 +53,7 @@ Page page_of(const UniformBufferObject& ubo) {
 
 }  // namespace
 
-LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
+LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay) {
     const Page page = page_of(ubo);
     const bool label_line = y < label_height;
     const int row = label_line ? 0 : (y - label_height) / row_height;
@@ -76,6 +80,22 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
             }
         }
     }
+    if (overlay && overlay->flags[0] && label_line) {
+        if (y >= 2 && x >= 2 && x < 2 + 6 * 60) {
+            const int code = overlay->text[(x - 2) / 6];
+            if (code && has_ink(code, (x - 2) % 6, y - 2)) {
+                colour = prompt;
+            }
+        }
+        return colour;
+    }
+    // The highlighted bytes' cells, under their glyphs.
+    auto highlighted = [&](int k) {
+        const uint64_t at = addr + uint64_t(k);
+        return overlay && overlay->flags[1] && !label_line &&
+               at >= join64(overlay->highlight[0], overlay->highlight[1]) &&
+               at < join64(overlay->highlight[2], overlay->highlight[3]);
+    };
     if (addr > page.size) {
         return colour;
     }
@@ -106,6 +126,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
         if (addr + uint64_t(k) >= page.size || d == 48 || d == 49) {
             return colour;
         }
+        if (highlighted(k)) colour = highlight;
         const int glyph = label_line ? hex_glyph(unsigned(k)) : page.byte(row, k);
         if (has_ink(glyph, e % 6, glyph_row)) {
             colour = label_line ? label : colour_of_value(page.byte(row, k));
@@ -121,6 +142,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y) {
         if (addr + uint64_t(k) >= page.size) {
             return colour;
         }
+        if (highlighted(k)) colour = highlight;
         if (label_line) {
             const bool covered_by_offset = high_cells > 6 && k == 0;
             if ((p / 6) % 2 == 1 && !covered_by_offset && has_ink(hex_glyph(unsigned(k)), p % 6, glyph_row)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/overlay_block.h"
 #include "render/view_block.h"
 
 #include <array>
@@ -12,7 +13,8 @@ struct LinearColour {
     float r, g, b, a;
 };
 
-LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y);
+// With an overlay of all zeros (the default) it is the plain page.
+LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay = nullptr);
 
 // Linear colour as an 8-bit B8G8R8A8_SRGB pixel (B, G, R, A).
 std::array<uint8_t, 4> to_srgb_bgra(const LinearColour& colour);

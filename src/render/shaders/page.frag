@@ -27,6 +27,14 @@ layout(binding = 0, std140) uniform UniformBufferObject {
 
 layout(binding = 1) uniform sampler2D texSampler;
 
+// Find and go-to: a text in place of the label line, and a range of
+// highlighted bytes. All zero, the page is the plain page.
+layout(binding = 2, std140) uniform OverlayBlock {
+    uvec4 flags;      // x: the label line shows `text`; y: the highlight is on
+    uvec4 highlight;  // first (xy) and end (zw) offsets, low and high 32 bits
+    uvec4 text[4];    // 64 glyph codes
+} overlay;
+
 // Not read: the page comes from the view block alone. Declared so that the
 // vertex stage's outputs have their matching inputs.
 layout(location = 0) in vec3 fragColor;
@@ -39,6 +47,8 @@ const vec4 track_colour = vec4(0.0, 0.0, 0.0, 1.0);
 const vec4 offset_colour = vec4(0.6, 0.6, 0.3, 1.0);
 const vec4 offset_256_colour = vec4(0.0, 0.5, 0.0, 1.0);
 const vec4 label_colour = vec4(0.0, 0.4, 0.0, 1.0);
+const vec4 prompt_colour = vec4(0.9, 0.9, 0.9, 1.0);
+const vec4 highlight_colour = vec4(0.35, 0.0, 0.35, 1.0);
 
 vec4 value_colour(uint v) {
     if (v == 0u) return vec4(0.0, 0.0, 0.9, 1.0);
@@ -165,12 +175,31 @@ void main() {
         drawn = drawn && less64(add64(addr, uint(byte_in_row)), size);
     }
 
+    // The overlay's highlight lies under the glyphs of its bytes; its text
+    // takes the whole label line.
+    bool prompt_text = overlay.flags.x != 0u && label_line && y >= 2 && x >= 2 && x < 2 + 6 * 60;
+    if (overlay.flags.y != 0u && (characters || hex) && !label_line && drawn) {
+        uvec2 at = add64(addr, uint(byte_in_row));
+        if (!less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) {
+            colour = highlight_colour;
+        }
+    }
+    if (overlay.flags.x != 0u && label_line) {
+        int text_cell = (x - 2) / 6;
+        uint code = (overlay.text[text_cell >> 4][(text_cell >> 2) & 3] >> (8 * (text_cell & 3))) & 0xFFu;
+        drawn = prompt_text && code != 0u;
+        v = code;
+        gx = (x - 2) % 6;
+    }
+
     uint hex_nibble = (hex_x % 12) < 6 ? v >> 4 : v & 15u;
-    uint glyph = offsets || high_digits ? hex_digit_glyph(offset_digit)
+    uint glyph = prompt_text            ? v
+               : offsets || high_digits ? hex_digit_glyph(offset_digit)
                : label_line             ? hex_digit_glyph(uint(byte_in_row))
                : characters             ? v
                                         : hex_digit_glyph(hex_nibble);
-    vec4 ink = offsets     ? ((addr.x & 255u) == 0u ? offset_256_colour : offset_colour)
+    vec4 ink = prompt_text ? prompt_colour
+             : offsets     ? ((addr.x & 255u) == 0u ? offset_256_colour : offset_colour)
              : high_digits ? offset_colour
              : label_line  ? label_colour
                            : value_colour(v);

@@ -1,0 +1,167 @@
+// Find and go-to: keys and typed text open, edit and run the prompts; the
+// search runs on the worker, whose notices arrive as events.
+#include "core/application.h"
+
+#include "core/page_rules.h"
+#include "find/goto_target.h"
+
+namespace {
+
+void pop_character(std::string& text) {
+    while (!text.empty()) {
+        const bool continuation = (uint8_t(text.back()) & 0xC0) == 0x80;
+        text.pop_back();
+        if (!continuation) return;
+    }
+}
+
+}  // namespace
+
+void Application::open_prompt(FindState::Prompt prompt, bool backward) {
+    find.prompt = prompt;
+    find.backward = backward;
+    find.input.clear();
+    need_redraw = true;
+}
+
+bool Application::on_find_key(const SDL_Keysym& key) {
+    const bool ctrl = key.mod & KMOD_CTRL;
+    const bool alt = key.mod & KMOD_ALT;
+    if (find.prompt != FindState::Prompt::None) {
+        switch (key.sym) {
+            case SDLK_ESCAPE: find.prompt = FindState::Prompt::None; break;
+            case SDLK_BACKSPACE: pop_character(find.input); break;
+            case SDLK_RETURN:
+            case SDLK_KP_ENTER: run_prompt(); break;
+            case SDLK_TAB:
+                if (find.prompt != FindState::Prompt::Search) return false;
+                find.text_mode = !find.text_mode;
+                break;
+            case SDLK_c:
+                if (!alt || find.prompt != FindState::Prompt::Search || !find.text_mode) return false;
+                find.ignore_case = !find.ignore_case;
+                break;
+            default: return false;
+        }
+        need_redraw = true;
+        return true;
+    }
+    if (ctrl && key.sym == SDLK_g) {
+        open_prompt(FindState::Prompt::Goto, false);
+        return true;
+    }
+    if (ctrl && key.sym == SDLK_f) {
+        open_prompt(FindState::Prompt::Search, false);
+        return true;
+    }
+    if (key.sym == SDLK_ESCAPE) {
+        if (find.searching) {
+            search_worker.stop();  // its last notice reports the cancel
+        } else if (find.highlight || !find.status.empty()) {
+            find.highlight = false;
+            find.status.clear();
+            need_redraw = true;
+        }
+        return true;
+    }
+    // A result stays until the next key.
+    if (!find.searching && !find.status.empty()) {
+        find.status.clear();
+        need_redraw = true;
+    }
+    return false;
+}
+
+void Application::on_text_input(const char* text) {
+    if (find.prompt != FindState::Prompt::None) {
+        for (const char* c = text; *c; ++c) {
+            if (uint8_t(*c) >= 0x20 && *c != 0x7f) find.input.push_back(*c);
+        }
+        need_redraw = true;
+        return;
+    }
+    const std::string typed(text);
+    if (typed == ":") {
+        open_prompt(FindState::Prompt::Goto, false);
+    } else if (typed == "/" || typed == "?") {
+        open_prompt(FindState::Prompt::Search, typed == "?");
+    } else if ((typed == "n" || typed == "N") && find.last_pattern.valid()) {
+        start_search(find.last_pattern, typed == "N");
+    }
+}
+
+void Application::run_prompt() {
+    if (find.prompt == FindState::Prompt::Goto) {
+        const GotoTarget target = parse_goto(find.input, file_size, uint64_t(offset));
+        if (!target.valid) return;  // the prompt shows why
+        find.prompt = FindState::Prompt::None;
+        offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
+        find.highlight = true;
+        find.highlight_first = target.offset;
+        find.highlight_end = target.offset + 1;
+        find.status = "at " + hex_offset(target.offset) + " " + decimal_offset(target.offset);
+        return;
+    }
+    const SearchPattern pattern = find.pattern();
+    if (!pattern.valid()) return;
+    find.prompt = FindState::Prompt::None;
+    find.last_pattern = pattern;
+    start_search(pattern, find.backward);
+}
+
+void Application::start_search(const SearchPattern& pattern, bool backward) {
+    SearchRequest request;
+    request.pattern = pattern;
+    request.backward = backward;
+    const uint64_t shown = uint64_t(offset);
+    if (find.highlight) {
+        request.from = backward ? find.highlight_first : find.highlight_first + 1;
+    } else {
+        request.from = backward ? std::min(file_size, shown + page_bytes) : shown;
+    }
+    find.search_generation = search_worker.start(fname, request);
+    find.searching = true;
+    find.search_backward = backward;
+    find.status = progress_line(request.from, file_size, 0, 0);
+    need_redraw = true;
+}
+
+void Application::on_search_notice() {
+    const SearchWorker::State state = search_worker.snapshot();
+    if (state.generation != find.search_generation || !find.searching) {
+        return;  // from a search that was replaced
+    }
+    need_redraw = true;
+    if (state.running) {
+        find.status = progress_line(state.progress.position, state.progress.file_size, state.progress.bytes_done,
+                                    state.seconds);
+        return;
+    }
+    find.searching = false;
+    const SearchOutcome& outcome = state.outcome;
+    switch (outcome.kind) {
+        case SearchOutcome::Kind::Found: {
+            const uint64_t end = outcome.offset + find.last_pattern.bytes.size();
+            find.highlight = true;
+            find.highlight_first = outcome.offset;
+            find.highlight_end = end;
+            const uint64_t shown = uint64_t(offset);
+            if (outcome.offset < shown || end > shown + page_bytes) {
+                offset = int64_t(outcome.offset & ~uint64_t(row_bytes - 1));
+            }
+            find.status = "found at " + hex_offset(outcome.offset) + " " + decimal_offset(outcome.offset);
+            if (outcome.wrapped) {
+                find.status += find.search_backward ? ", wrapped to the end" : ", wrapped to the start";
+            }
+            break;
+        }
+        case SearchOutcome::Kind::NotFound: find.status = "not found"; break;
+        case SearchOutcome::Kind::Cancelled: find.status = "search cancelled"; break;
+        case SearchOutcome::Kind::Failed: find.status = "search failed: " + outcome.error; break;
+    }
+}
+
+OverlayBlock Application::overlay_block() const {
+    return make_overlay_block(find.line(file_size, uint64_t(offset)), find.highlight, find.highlight_first,
+                              find.highlight_end);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "find/search_pattern.h"
+
+#include <cstdint>
+#include <string>
+
+// The find and go-to state the main thread keeps: the open prompt, the
+// one-line status, the highlighted bytes and the last search.
+struct FindState {
+    enum class Prompt { None, Goto, Search };
+
+    Prompt prompt = Prompt::None;
+    std::string input;        // what the user typed, as UTF-8
+    bool text_mode = false;   // the search input is text, not hexadecimal
+    bool ignore_case = false; // text mode only
+    bool backward = false;    // the search prompt runs backward
+
+    std::string status;       // progress or the last result; shown while no prompt is open
+    bool searching = false;
+    bool search_backward = false;  // of the search running or last run
+    uint64_t search_generation = 0;
+
+    bool highlight = false;   // bytes [highlight_first, highlight_end) are marked
+    uint64_t highlight_first = 0;
+    uint64_t highlight_end = 0;
+
+    SearchPattern last_pattern;  // for n and N
+
+    SearchPattern pattern() const;
+    // The label line's text, or "" for the normal label line.
+    std::string line(uint64_t file_size, uint64_t shown_offset) const;
+};
+
+// Offsets as the page shows them (lower-case hexadecimal) and as decimals
+// are written in the go-to prompt.
+std::string hex_offset(uint64_t value);
+std::string decimal_offset(uint64_t value);
+
+// The line while a search runs: where it is, how far, how fast, how to stop.
+std::string progress_line(uint64_t position, uint64_t file_size, uint64_t bytes_done, double seconds);

@@ -1,0 +1,72 @@
+#include "find/search_worker.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+
+Uint32 SearchWorker::event_type() {
+    static const Uint32 type = SDL_RegisterEvents(1);
+    return type;
+}
+
+uint64_t SearchWorker::start(const std::string& path, SearchRequest request) {
+    stop();
+    const uint64_t generation = ++generations_;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = State{};
+        state_.generation = generation;
+        state_.running = true;
+    }
+    cancel_ = false;
+    event_type();  // registered here, on the main thread
+    thread_ = std::thread(&SearchWorker::run, this, path, std::move(request), generation);
+    return generation;
+}
+
+void SearchWorker::stop() {
+    cancel_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+SearchWorker::State SearchWorker::snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_;
+}
+
+void SearchWorker::publish(const State& state) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = state;
+    }
+    SDL_Event event{};
+    event.type = event_type();
+    SDL_PushEvent(&event);
+}
+
+void SearchWorker::run(std::string path, SearchRequest request, uint64_t generation) {
+    const auto started = std::chrono::steady_clock::now();
+    State state;
+    state.generation = generation;
+    state.running = true;
+    auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        state.outcome.kind = SearchOutcome::Kind::Failed;
+        state.outcome.error = "the file cannot be opened";
+    } else {
+        state.outcome = run_search(fd, request, cancel_, [&](const SearchProgress& progress) {
+            state.progress = progress;
+            state.seconds = elapsed();
+            publish(state);
+        });
+        ::close(fd);
+    }
+    state.running = false;
+    state.seconds = elapsed();
+    publish(state);
+}

@@ -1,0 +1,23 @@
+#include "render/overlay_block.h"
+
+#include <cstring>
+
+OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_t first, uint64_t end) {
+    OverlayBlock block;
+    std::memset(&block, 0, sizeof block);
+    size_t n = 0;
+    for (size_t i = 0; i < line.size() && n < sizeof block.text; ++i) {
+        const uint8_t c = uint8_t(line[i]);
+        if ((c & 0xC0) == 0x80) continue;  // the rest of a multi-byte character
+        block.text[n++] = c < 0x80 ? c : '?';
+    }
+    block.flags[0] = line.empty() ? 0 : 1;
+    if (highlight && end > first) {
+        block.flags[1] = 1;
+        block.highlight[0] = uint32_t(first);
+        block.highlight[1] = uint32_t(first >> 32);
+        block.highlight[2] = uint32_t(end);
+        block.highlight[3] = uint32_t(end >> 32);
+    }
+    return block;
+}

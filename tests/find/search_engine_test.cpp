@@ -1,0 +1,122 @@
+#include "find/search_engine.h"
+#include "support/temp_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+const uint64_t TiB = uint64_t{1} << 40;
+
+struct OpenFile {
+    explicit OpenFile(const TempFile& file) : fd(::open(file.path().c_str(), O_RDONLY)) {}
+    ~OpenFile() { ::close(fd); }
+    int fd;
+};
+
+SearchOutcome search(const TempFile& file, const SearchPattern& pattern, uint64_t from, bool backward = false,
+                     size_t block = 4096) {
+    OpenFile open(file);
+    std::atomic<bool> cancel{false};
+    SearchRequest request{pattern, from, backward, true};
+    return run_search(open.fd, request, cancel, [](const SearchProgress&) {}, block);
+}
+
+SearchPattern hex(const std::string& text) { return parse_hex_pattern(text); }
+
+// Every offset of a 16 KiB file, searched with 4 KiB blocks: each match is
+// found exactly where it is, also across every block boundary.
+TEST(SearchEngine, FindsMatchesAtEveryPlaceIncludingBlockBoundaries) {
+    for (uint64_t at : {uint64_t{0}, uint64_t{4093}, uint64_t{4094}, uint64_t{4095}, uint64_t{4096}, uint64_t{8190},
+                        uint64_t{16384 - 4}}) {
+        TempFile file(16384, at, {0xde, 0xad, 0xbe, 0xef});
+        const SearchOutcome forward = search(file, hex("deadbeef"), 0);
+        ASSERT_EQ(forward.kind, SearchOutcome::Kind::Found) << at;
+        EXPECT_EQ(forward.offset, at);
+        EXPECT_FALSE(forward.wrapped);
+        const SearchOutcome backward = search(file, hex("de ad be ef"), 16384, true);
+        EXPECT_EQ(backward.offset, at) << at;
+        EXPECT_EQ(search(file, hex("de ?? be ef"), 0, false, 1 << 20).offset, at) << at;
+    }
+}
+
+TEST(SearchEngine, OverlappingMatchesWrapAroundAndNotFound) {
+    TempFile file(10000, 5000, {'a', 'a', 'a', 'a'});
+    EXPECT_EQ(search(file, hex("\"aa\""), 0).offset, 5000u);
+    EXPECT_EQ(search(file, hex("\"aa\""), 5001).offset, 5001u) << "overlapping";
+    EXPECT_EQ(search(file, hex("\"aa\""), 5003).offset, 5000u) << "past the last: wraps";
+    EXPECT_TRUE(search(file, hex("\"aa\""), 5003).wrapped);
+    EXPECT_EQ(search(file, hex("\"aa\""), 5002, true).offset, 5001u);
+    const SearchOutcome wrapped_back = search(file, hex("\"aa\""), 5000, true);
+    EXPECT_EQ(wrapped_back.offset, 5002u);
+    EXPECT_TRUE(wrapped_back.wrapped);
+    // A match that straddles the start of a wrapping search is found by its second pass.
+    EXPECT_EQ(search(file, hex("\"aaaa\""), 5002).offset, 5000u);
+    EXPECT_EQ(search(file, hex("\"ab\""), 0).kind, SearchOutcome::Kind::NotFound);
+}
+
+TEST(SearchEngine, WildcardsAndCaseFolding) {
+    TempFile file(20000, 12345, {'x', 'P', 'k', 0x03, 0x04, 'M', 'a', 'G', 'i', 'C'});
+    EXPECT_EQ(search(file, hex("\"P\" ?? 03 04"), 0).offset, 12346u);
+    EXPECT_EQ(search(file, hex("?? ?? 03"), 0).offset, 12346u);
+    EXPECT_EQ(search(file, parse_text_pattern("magic", true), 0).offset, 12350u);
+    EXPECT_EQ(search(file, parse_text_pattern("magic", false), 0).kind, SearchOutcome::Kind::NotFound);
+    EXPECT_EQ(search(file, parse_text_pattern("pK\\x03", true), 0).offset, 12346u);
+}
+
+// Holes are skipped without reading them, and a match that runs from data
+// into a hole (whose bytes read as zeros) is still found.
+TEST(SearchEngine, SparseTerabyteWithDataRunsIsSearchedQuickly) {
+    TempFile file(TiB, 0, {1, 2, 3});
+    file.write_at(TiB / 2, {7, 7, 7});
+    file.write_at(TiB - 4096 - 2, {0x41, 0x42});  // the hole follows
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(search(file, hex("41 42 00 00"), 4, false, 4 << 20).offset, TiB - 4096 - 2);
+    EXPECT_EQ(search(file, hex("07 07 07"), TiB - 10, true, 4 << 20).offset, TiB / 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "holes were read";
+}
+
+// The progress report comes after 50 ms of searching; cancelling from it
+// must stop the search at the next block.
+TEST(SearchEngine, CancelStopsWithinABlockAndShrinkingFilesEndCleanly) {
+    TempFile file(std::vector<uint8_t>(size_t{512} << 20, 1));
+    OpenFile open(file);
+    std::atomic<bool> cancel{false};
+    uint64_t reported = 0;
+    SearchRequest absent{hex("02"), 0, false, true};
+    const SearchOutcome cancelled = run_search(open.fd, absent, cancel, [&](const SearchProgress& progress) {
+        reported = progress.position;
+        cancel = true;
+    }, 64 << 10);
+    EXPECT_EQ(cancelled.kind, SearchOutcome::Kind::Cancelled);
+    EXPECT_GT(reported, 0u);
+
+    std::atomic<bool> keep_going{false};
+    file.resize(1000);
+    file.write_at(500, {2});
+    SearchRequest request{hex("02"), 0, false, true};
+    const SearchOutcome shrunk = run_search(open.fd, request, keep_going, [](const SearchProgress&) {});
+    EXPECT_EQ(shrunk.offset, 500u);
+}
+
+TEST(SearchPatterns, HexTextAndTheirErrors) {
+    const SearchPattern mixed = parse_hex_pattern("\"PK\" 0304 ??");
+    EXPECT_EQ(mixed.bytes, (std::vector<uint8_t>{'P', 'K', 3, 4, 0}));
+    EXPECT_EQ(mixed.any, (std::vector<bool>{false, false, false, false, true}));
+    EXPECT_EQ(parse_text_pattern("a\\x41\\n\\t\\0\\\\\\\"", false).bytes,
+              (std::vector<uint8_t>{'a', 'A', '\n', '\t', 0, '\\', '"'}));
+    for (const char* bad : {"7f 4", "", "   ", "zz", "\"open", "?", "\"\\q\""}) {
+        EXPECT_FALSE(parse_hex_pattern(bad).valid()) << bad;
+        EXPECT_FALSE(parse_hex_pattern(bad).error.empty()) << bad;
+    }
+    for (const char* bad : {"", "\\x4", "\\q", "end\\"}) {
+        EXPECT_FALSE(parse_text_pattern(bad, false).valid()) << bad;
+    }
+}
+
+}  // namespace
