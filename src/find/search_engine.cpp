@@ -1,5 +1,7 @@
 #include "find/search_engine.h"
 
+#include "find/byte_filter.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +17,7 @@ const uint64_t read_alignment = 4096;  // whole logical blocks, for block device
 
 uint8_t fold(uint8_t c) { return c >= 'A' && c <= 'Z' ? uint8_t(c + 32) : c; }
 
-// Finds the pattern in memory: memmem on its longest run of literal bytes,
+// Finds the pattern in memory: the byte filter on its longest run of literal bytes,
 // then a check of the rest; case-insensitive patterns are matched against a
 // folded copy of the data.
 class Matcher {
@@ -73,9 +75,9 @@ private:
             const uint8_t* from = data + at + anchor_at_;
             const uint8_t* end = data + std::min(size, last + anchor_at_ + anchor_length_ - 1);
             if (from >= end) return -1;
-            const void* hit = memmem(from, size_t(end - from), anchor, anchor_length_);
+            const uint8_t* hit = find_bytes(from, end, anchor, anchor_length_);
             if (!hit) return -1;
-            const size_t start = size_t(static_cast<const uint8_t*>(hit) - data) - anchor_at_;
+            const size_t start = size_t(hit - data) - anchor_at_;
             if (start + n <= size && rest_matches(data + start)) return int64_t(start);
             at = start + 1;
         }
@@ -115,6 +117,11 @@ public:
         struct stat info {};
         if (::fstat(fd_, &info) != 0) return false;
         size_ = S_ISBLK(info.st_mode) ? uint64_t(std::max<off_t>(::lseek(fd_, 0, SEEK_END), 0)) : uint64_t(info.st_size);
+        // A file without holes is searched without asking for them again.
+        const off_t first_hole = ::lseek(fd_, 0, SEEK_HOLE);
+        if (first_hole >= 0 && uint64_t(first_hole) >= size_) {
+            skip_holes_ = false;
+        }
         return true;
     }
     uint64_t size() const { return size_; }
@@ -123,7 +130,7 @@ public:
     // Returns -1 for none, -2 when cancelled, -3 on a read error.
     int64_t range(uint64_t from, uint64_t to, bool backward) {
         to = std::min(to, size_);
-        const uint64_t n = matcher_.length();
+        if (backward && skip_holes_) return sparse_range_backward(from, to);
         while (from < to) {
             if (cancel_.load(std::memory_order_relaxed)) return -2;
             uint64_t first, last;
@@ -136,10 +143,8 @@ public:
                 first = to - std::min<uint64_t>(block_, to - from);
             }
             report(backward ? first : last);
-            if (!backward || !skip_holes_ || has_data(first, last + n - 1)) {
-                const int64_t found = block(first, last, backward);
-                if (found != -1) return found;
-            }
+            const int64_t found = block(first, last, backward);
+            if (found != -1) return found;
             if (backward) {
                 to = first;
             } else {
@@ -150,21 +155,76 @@ public:
     }
 
 private:
+    // Backward through a sparse file, a segment at a time: the runs of data
+    // in a segment are listed forward with lseek, then searched from the
+    // last, each with the n - 1 bytes before it where a match may start. A
+    // segment without data doubles the next one, so a long hole costs a few
+    // lseeks; one with more runs than the list holds is halved.
+    int64_t sparse_range_backward(uint64_t from, uint64_t to) {
+        const uint64_t n = matcher_.length();
+        const size_t most_runs = 1024;
+        const uint64_t usual_segment = block_ * 1024;
+        uint64_t segment = usual_segment;
+        std::vector<std::pair<uint64_t, uint64_t>> runs;  // [first, end) of data
+        while (to > from) {
+            if (cancel_.load(std::memory_order_relaxed)) return -2;
+            const uint64_t segment_from = to - std::min(segment, to - from);
+            report(segment_from);
+            runs.clear();
+            bool too_many = false;
+            for (uint64_t at = segment_from; at < std::min(size_, to + n - 1) && !too_many;) {
+                const off_t data = ::lseek(fd_, off_t(at), SEEK_DATA);
+                if (data < 0 && errno == ENXIO) break;
+                const uint64_t first = data < 0 ? at : uint64_t(data);
+                if (first >= to + n - 1) break;
+                const off_t hole = data < 0 ? off_t(size_) : ::lseek(fd_, data, SEEK_HOLE);
+                const uint64_t end = hole < 0 ? size_ : uint64_t(hole);
+                too_many = runs.size() == most_runs;
+                runs.emplace_back(first, end);
+                at = end;
+            }
+            if (too_many && segment > block_) {
+                segment /= 2;
+                continue;
+            }
+            for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+                const uint64_t first = std::max(segment_from, run->first - std::min(run->first, n - 1));
+                const uint64_t end = std::min(to, run->second);
+                for (uint64_t last = end; last > first;) {
+                    const uint64_t block_first = last - std::min<uint64_t>(block_, last - first);
+                    const int64_t found = block(block_first, last, true);
+                    if (found != -1) return found;
+                    last = block_first;
+                }
+            }
+            segment = runs.empty() ? segment * 2 : usual_segment;
+            to = segment_from;
+        }
+        return -1;
+    }
+
     // A match needs a byte that is not zero, so it ends inside data: it
     // starts at most n - 1 bytes before the next data.
     uint64_t skip_hole_forward(uint64_t from, uint64_t to) {
         if (!skip_holes_) return from;
-        const off_t data = ::lseek(fd_, off_t(from), SEEK_DATA);
-        if (data < 0) {
-            return errno == ENXIO ? to : from;  // no data after `from`, or no answer: read it all
-        }
-        const uint64_t earliest = uint64_t(data) - std::min<uint64_t>(uint64_t(data), matcher_.length() - 1);
+        const uint64_t data = next_data(from);
+        if (data == no_data) return to;
+        const uint64_t earliest = data - std::min<uint64_t>(data, matcher_.length() - 1);
         return std::max(from, earliest);
     }
 
-    bool has_data(uint64_t first, uint64_t end) {
-        const off_t data = ::lseek(fd_, off_t(first), SEEK_DATA);
-        return data < 0 ? errno != ENXIO : uint64_t(data) < end;
+    // The first byte of data at or after `at`, or no_data. The extent of data
+    // last found is remembered, so a dense file costs two lseeks in all.
+    uint64_t next_data(uint64_t at) {
+        if (at >= extent_first_ && at < extent_end_) return at;
+        const off_t data = ::lseek(fd_, off_t(at), SEEK_DATA);
+        if (data < 0) {
+            return errno == ENXIO ? no_data : at;  // no data after `at`, or no answer: read it all
+        }
+        const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+        extent_first_ = uint64_t(data);
+        extent_end_ = hole < 0 ? size_ : uint64_t(hole);
+        return uint64_t(data);
     }
 
     int64_t block(uint64_t first, uint64_t last, bool backward) {
@@ -202,6 +262,9 @@ private:
     bool skip_holes_;
     uint64_t size_ = 0;
     uint64_t bytes_done_ = 0;
+    static constexpr uint64_t no_data = UINT64_MAX;
+    uint64_t extent_first_ = 0;  // a run of data found by lseek
+    uint64_t extent_end_ = 0;
     std::vector<uint8_t> buffer_;
     std::chrono::steady_clock::time_point last_report_;
 };

@@ -98,8 +98,11 @@ SDL_Keycode sdl_key(const char* keysym) {
         {"Left", SDLK_LEFT}, {"Right", SDLK_RIGHT}, {"Home", SDLK_HOME}, {"End", SDLK_END},
         {"F1", SDLK_F1}, {"F2", SDLK_F2}, {"F3", SDLK_F3}, {"F4", SDLK_F4}, {"F5", SDLK_F5}, {"F6", SDLK_F6},
         {"F7", SDLK_F7}, {"F8", SDLK_F8}, {"F9", SDLK_F9}, {"F10", SDLK_F10},
+        {"Return", SDLK_RETURN}, {"Escape", SDLK_ESCAPE}, {"Tab", SDLK_TAB}, {"BackSpace", SDLK_BACKSPACE},
+        {"space", SDLK_SPACE},
     };
-    return keys.at(keysym);
+    const auto known = keys.find(keysym);
+    return known != keys.end() ? known->second : SDL_Keycode(keysym[0]);  // a letter or digit is its own code
 }
 
 ViewerOptions with_env(const std::vector<std::string>& env) {
@@ -224,6 +227,13 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
     if (!model_.need_redraw || !model_error_.empty()) {
         return;
     }
+    // The model's own search runs to its end before the page is worked out.
+    while (model_.find.searching && model_.search_worker.snapshot().running) {
+        pause_ms(5);
+    }
+    if (model_.find.searching) {
+        model_.on_search_notice();
+    }
     try {
         // The model's frames follow the viewer's rule for owing another frame.
         do {
@@ -304,24 +314,54 @@ long ViewerSession::resident_kib() {
     return -1;
 }
 
-void ViewerSession::key(const char* keysym, bool shift) {
-    const KeyCode shift_code = XKeysymToKeycode(display_, XK_Shift_L);
+void ViewerSession::key(const char* keysym, bool shift) { key_with(keysym, shift ? KMOD_LSHIFT : KMOD_NONE); }
+
+void ViewerSession::key_with(const char* keysym, SDL_Keymod modifiers, const char* text) {
+    std::vector<KeyCode> held;
+    for (const auto& [mod, name] : {std::pair{KMOD_LSHIFT, XK_Shift_L}, std::pair{KMOD_LCTRL, XK_Control_L},
+                                    std::pair{KMOD_LALT, XK_Alt_L}}) {
+        if (modifiers & mod) held.push_back(XKeysymToKeycode(display_, name));
+    }
     const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
-    // Shift is read live when the key is handled, so it is held down across
-    // a few turns of the viewer's loop, as a person's finger would.
-    if (shift) {
-        XTestFakeKeyEvent(display_, shift_code, True, CurrentTime);
+    // Modifiers are read live when the key is handled, so they are held down
+    // a while, as a person's finger would.
+    for (KeyCode modifier : held) {
+        XTestFakeKeyEvent(display_, modifier, True, CurrentTime);
+    }
+    if (!held.empty()) {
         sync();
         pause_ms(60);
     }
-    SDL_SetModState(shift ? KMOD_LSHIFT : KMOD_NONE);
-    tap_key(code, key_event(keysym));
+    SDL_SetModState(modifiers);
+    SDL_Event event = key_event(keysym);
+    event.key.keysym.mod = Uint16(modifiers);
+    tap_key(code, event);
     SDL_SetModState(KMOD_NONE);
+    if (text) {
+        SDL_Event typed{};
+        typed.type = SDL_TEXTINPUT;
+        std::strncpy(typed.text.text, text, sizeof typed.text.text - 1);
+        apply_to_model(typed);
+    }
     sync();
-    if (shift) {
+    if (!held.empty()) {
         pause_ms(60);
-        XTestFakeKeyEvent(display_, shift_code, False, CurrentTime);
+        for (KeyCode modifier : held) {
+            XTestFakeKeyEvent(display_, modifier, False, CurrentTime);
+        }
         sync();
+    }
+}
+
+void ViewerSession::set_model_status(const std::string& status) {
+    model_.find.status = status;
+    model_overlay_ = model_.overlay_block();
+}
+
+void ViewerSession::type(const std::string& text) {
+    for (char c : text) {
+        const std::string keysym = c == ' ' ? "space" : std::string(1, c);
+        key_with(keysym.c_str(), KMOD_NONE, std::string(1, c).c_str());
     }
 }
 

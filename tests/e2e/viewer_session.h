@@ -59,6 +59,13 @@ public:
     ViewerProcess& process() { return process_; }
 
     void key(const char* keysym, bool shift = false);
+    // A key with modifiers held; `text` is what SDL reports as typed with it.
+    void key_with(const char* keysym, SDL_Keymod modifiers, const char* text = nullptr);
+    // Types text of letters, digits and spaces, key by key.
+    void type(const std::string& text);
+    // What the viewer's line says where the model cannot know it (a search
+    // the viewer cancelled while the model's ran to its end).
+    void set_model_status(const std::string& status);
     void wheel(bool away_from_user);
     void press_left(int x, int y);
     void move_mouse(int x, int y);

@@ -1,4 +1,5 @@
 #include "find/search_engine.h"
+#include "find/search_worker.h"
 #include "support/temp_file.h"
 
 #include <fcntl.h>
@@ -92,7 +93,7 @@ TEST(SearchEngine, CancelStopsWithinABlockAndShrinkingFilesEndCleanly) {
     const SearchOutcome cancelled = run_search(open.fd, absent, cancel, [&](const SearchProgress& progress) {
         reported = progress.position;
         cancel = true;
-    }, 64 << 10);
+    }, 4096);
     EXPECT_EQ(cancelled.kind, SearchOutcome::Kind::Cancelled);
     EXPECT_GT(reported, 0u);
 
@@ -102,6 +103,33 @@ TEST(SearchEngine, CancelStopsWithinABlockAndShrinkingFilesEndCleanly) {
     SearchRequest request{hex("02"), 0, false, true};
     const SearchOutcome shrunk = run_search(open.fd, request, keep_going, [](const SearchProgress&) {});
     EXPECT_EQ(shrunk.offset, 500u);
+}
+
+// The worker's notices arrive as SDL events, and its state is read on the
+// main thread; a new search replaces a running one.
+TEST(SearchWorker, NotifiesThroughTheEventQueueAndReplacesARunningSearch) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    TempFile long_file(std::vector<uint8_t>(size_t{256} << 20, 1));
+    TempFile short_file(100000, 77777, {0xca, 0xfe});
+    SearchWorker worker;
+    worker.start(long_file.path(), SearchRequest{hex("02"), 0, false, true});
+    const uint64_t second = worker.start(short_file.path(), SearchRequest{hex("ca fe"), 0, false, true});
+    SearchWorker::State state;
+    SDL_Event event;
+    while (SDL_WaitEventTimeout(&event, 5000)) {
+        if (event.type != SearchWorker::event_type()) continue;
+        state = worker.snapshot();
+        if (state.generation == second && !state.running) break;
+    }
+    EXPECT_EQ(state.generation, second);
+    EXPECT_EQ(state.outcome.kind, SearchOutcome::Kind::Found);
+    EXPECT_EQ(state.outcome.offset, 77777u);
+
+    worker.start(long_file.path(), SearchRequest{hex("02"), 0, false, true});
+    worker.stop();
+    EXPECT_FALSE(worker.snapshot().running);
+    EXPECT_EQ(worker.snapshot().outcome.kind, SearchOutcome::Kind::Cancelled);
+    SDL_Quit();
 }
 
 TEST(SearchPatterns, HexTextAndTheirErrors) {

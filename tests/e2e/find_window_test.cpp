@@ -1,0 +1,88 @@
+// Find and go-to in the real window, typed with real key events: every page,
+// prompt, status line and highlight is compared with the model's.
+#include "e2e/viewer_session.h"
+#include "support/temp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+const uint64_t MiB = uint64_t{1} << 20;
+const uint64_t TiB = uint64_t{1} << 40;
+
+TEST(Find, GoToAndSearchTypedWithRealKeys) {
+    REQUIRE_DISPLAY();
+    TempFile file(4 * MiB, 0, random_bytes(4 * MiB, 21));
+    file.write_at(3 * MiB + 5, {'M', 'A', 'G', 'I', 'C'});
+    file.write_at(100, {'M', 'A', 'G', 'I', 'C'});
+    ValidationLog validation(std::filesystem::path(file.path()).parent_path().string());
+    ViewerSession session(file.path(), validation.env());
+    ASSERT_TRUE(session.shows_model_page("find_start"));
+
+    session.key_with("g", KMOD_LCTRL);
+    session.type("1f0");
+    ASSERT_TRUE(session.shows_model_page("goto_typing"));  // the preview of the target
+    session.type("3");
+    session.key("Return");
+    ASSERT_TRUE(session.shows_model_page("goto_done"));  // the view moved, the byte is marked
+    session.key("Down");
+    ASSERT_TRUE(session.shows_model_page("goto_then_down"));  // the result line gives way to the page
+    session.key("Escape");
+    ASSERT_TRUE(session.shows_model_page("goto_cleared"));
+
+    session.key_with("f", KMOD_LCTRL);
+    session.type("4d 41 47");
+    session.key("Tab");  // to text mode and back
+    session.key("Tab");
+    session.type("49 43");
+    session.key("Return");
+    ASSERT_TRUE(session.shows_model_page("found_forward", 20));
+    session.key("Prior");  // scrolling keeps the highlight
+    ASSERT_TRUE(session.shows_model_page("found_then_scrolled"));
+    session.key("Next");
+    ASSERT_TRUE(session.shows_model_page("found_and_back"));
+    session.type("n");  // the next one wraps to the start
+    ASSERT_TRUE(session.shows_model_page("found_wrapped", 20));
+
+    session.key_with("f", KMOD_LCTRL);
+    session.type("4");
+    session.key("Return");  // an odd digit: Enter does nothing
+    ASSERT_TRUE(session.shows_model_page("odd_digits"));
+    session.key("BackSpace");
+    session.key("Escape");
+    session.key("Escape");
+    ASSERT_TRUE(session.shows_model_page("all_cleared"));
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_EQ(validation.messages(), "");
+    EXPECT_EQ(session.process().err(), "");
+}
+
+// A search through 1 GiB of data that holds no match: the window scrolls
+// while it runs, Esc cancels it, and closing the window during a search ends
+// the viewer at once.
+TEST(Find, LongSearchScrollsCancelsAndQuits) {
+    REQUIRE_DISPLAY();
+    TempFile file(std::vector<uint8_t>(size_t{1} << 30, 0x01));
+    ViewerSession session(file.path());
+    ASSERT_TRUE(session.shows_model_page("long_start"));
+    session.key_with("f", KMOD_LCTRL);
+    session.type("02");
+    session.key("Return");  // the model searches to the end here; the viewer is still at it
+    session.key("Down");
+    session.key("Escape");
+    session.set_model_status("search cancelled");
+    ASSERT_TRUE(session.shows_model_page("long_cancelled"));
+
+    session.type("n");
+    const auto closed = std::chrono::steady_clock::now();
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(2)) << "quitting waited for the search";
+}
+
+}  // namespace
