@@ -88,6 +88,13 @@ public:
     void start_search(const SearchPattern& pattern, bool backward);
     OverlayBlock overlay_block() const;
 
+    // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
+    // window's size, and ask for a rebuilt swap chain and a frame.
+    bool on_zoom_key(const SDL_Keysym& key);
+    void set_zoom(int new_zoom);
+    void zoom_to_desktop();
+    void fit_rows();
+
     // View block (render/view_block.cpp).
     // Writes every byte of the frame's record; runs the window check and
     // load, so it may move `offset` and `chunk` and throw as load_chunk does.
@@ -158,6 +165,8 @@ public:
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
     SearchWorker search_worker;
+    int zoom = 1;           // canvas pixels are zoom x zoom window pixels
+    int rows = page_rows;   // the rows the window shows
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.

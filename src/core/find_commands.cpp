@@ -117,7 +117,7 @@ void Application::start_search(const SearchPattern& pattern, bool backward) {
     if (find.highlight) {
         request.from = backward ? find.highlight_first : find.highlight_first + 1;
     } else {
-        request.from = backward ? std::min(file_size, shown + page_bytes) : shown;
+        request.from = backward ? std::min(file_size, shown + page_bytes_for(rows)) : shown;
     }
     find.search_generation = search_worker.start(fname, request);
     find.searching = true;
@@ -146,7 +146,7 @@ void Application::on_search_notice() {
             find.highlight_first = outcome.offset;
             find.highlight_end = end;
             const uint64_t shown = uint64_t(offset);
-            if (outcome.offset < shown || end > shown + page_bytes) {
+            if (outcome.offset < shown || end > shown + page_bytes_for(rows)) {
                 offset = int64_t(outcome.offset & ~uint64_t(row_bytes - 1));
             }
             find.status = "found at " + hex_offset(outcome.offset) + " " + decimal_offset(outcome.offset);
@@ -163,5 +163,5 @@ void Application::on_search_notice() {
 
 OverlayBlock Application::overlay_block() const {
     return make_overlay_block(find.line(file_size, uint64_t(offset)), find.highlight, find.highlight_first,
-                              find.highlight_end);
+                              find.highlight_end, rows);
 }

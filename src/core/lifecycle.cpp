@@ -106,6 +106,7 @@ void Application::initWindow() {
         fail_with_sdl_reason("failed to create window!");
     }
     set_window_icon(window);
+    zoom_to_desktop();
 }
 
 void Application::initVulkan() {

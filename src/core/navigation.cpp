@@ -35,6 +35,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 if (event.window.data1 != win_width || event.window.data2 != win_height) {
                     win_width = event.window.data1;
                     win_height = event.window.data2;
+                    fit_rows();
                     framebufferResized = true;
                     need_redraw = true;
                 }
@@ -45,7 +46,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
-            if (!on_find_key(event.key.keysym)) {
+            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym)) {
                 on_key_down(event.key.keysym.sym, fkey_direction);
             }
             break;
@@ -68,7 +69,9 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_MOUSEWHEEL:
-            if (event.wheel.y > 0) {
+            if (SDL_GetModState() & KMOD_CTRL) {
+                set_zoom(zoom + (event.wheel.y > 0 ? 1 : event.wheel.y < 0 ? -1 : 0));
+            } else if (event.wheel.y > 0) {
                 scroll_one_step(-row_bytes);
             } else if (event.wheel.y < 0) {
                 scroll_one_step(row_bytes);
@@ -88,11 +91,11 @@ void Application::on_key_down(SDL_Keycode key, int fkey_direction) {
         case SDLK_DOWN: scroll_one_step(row_bytes); return;
         case SDLK_PAGEUP: scroll_one_step(-page_step); return;
         case SDLK_PAGEDOWN: scroll_one_step(page_step); return;
-        case SDLK_LEFT: scroll_one_step(-screen_step); return;
-        case SDLK_RIGHT: scroll_one_step(screen_step); return;
+        case SDLK_LEFT: scroll_one_step(-screen_step_for(rows)); return;
+        case SDLK_RIGHT: scroll_one_step(screen_step_for(rows)); return;
         case SDLK_END:
-            if (file_size > uint64_t(screen_step)) {
-                const int64_t target = end_target(file_size);
+            if (file_size > uint64_t(screen_step_for(rows))) {
+                const int64_t target = end_target(file_size, rows);
                 if (offset != target) {
                     offset = target;
                     need_redraw = true;
@@ -128,9 +131,12 @@ void Application::scroll_one_step(int64_t delta) {
 }
 
 void Application::on_left_btn_pressed(const SDL_Event* e) {
-    if (thumb_hit(e->button.x, e->button.y, offset, file_size)) {
+    // Window pixels to canvas pixels.
+    const double x = double(e->button.x) / zoom;
+    const double y = double(e->button.y) / zoom;
+    if (thumb_hit(x, y, offset, file_size, rows)) {
         dragging = true;
-        drag_start_y = e->button.y;
+        drag_start_y = y;
         drag_start_offset = offset;
     }
 }
@@ -140,7 +146,7 @@ void Application::on_mouse_motion(const SDL_Event* e) {
         return;
     }
     const int64_t previous = offset;
-    offset = drag_offset(e->motion.y, drag_start_y, drag_start_offset, file_size);
+    offset = drag_offset(double(e->motion.y) / zoom, drag_start_y, drag_start_offset, file_size, rows);
     if (offset != previous) {
         need_redraw = true;
     }

@@ -3,6 +3,7 @@
 #include "render/page_geometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -11,34 +12,37 @@ const uint64_t margin_after_backward = 45 * row_bytes;
 
 }  // namespace
 
-double thumb_length(uint64_t file_size) {
-    const double length = (double(page_bytes) / double(file_size)) * track_length;
-    return length < min_thumb ? min_thumb : length;
+double thumb_length(uint64_t file_size, int rows) {
+    const double length = (double(page_bytes_for(rows)) / double(file_size)) * track_length_for(rows);
+    return length < min_thumb_for(rows) ? min_thumb_for(rows) : length;
 }
 
-double thumb_top(int64_t offset, uint64_t file_size) {
-    return track_top + (double(offset) / double(file_size)) * (track_length - thumb_length(file_size));
+double thumb_top(int64_t offset, uint64_t file_size, int rows) {
+    return track_top +
+           (double(offset) / double(file_size)) * (track_length_for(rows) - thumb_length(file_size, rows));
 }
 
-bool thumb_hit(double x, double y, int64_t offset, uint64_t file_size) {
-    const double top = thumb_top(offset, file_size);
+bool thumb_hit(double x, double y, int64_t offset, uint64_t file_size, int rows) {
+    const double top = thumb_top(offset, file_size, rows);
     // The thumb columns are 3 to 10; every edge is outside.
-    return x > 2 && x < 11 && y > top && y < top + thumb_length(file_size);
+    return x > 2 && x < 11 && y > top && y < top + thumb_length(file_size, rows);
 }
 
-int64_t drag_offset(double y, double drag_start_y, int64_t drag_start_offset, uint64_t file_size) {
-    const double moved = (double(file_size) / drag_travel) * (y - drag_start_y);
+int64_t drag_offset(double y, double drag_start_y, int64_t drag_start_offset, uint64_t file_size, int rows) {
+    const double travel = track_length_for(rows) - min_thumb_for(rows);
+    const double moved = travel > 0 ? (double(file_size) / travel) * (y - drag_start_y) : 0.0;
     // Clamped before the conversion, which is undefined outside the 64-bit range.
     const double unclamped = std::clamp(moved + double(drag_start_offset), -9.0e18, 9.0e18);
     const int64_t target = int64_t(unclamped) / row_bytes * row_bytes;
     return target < 0 ? 0 : target;
 }
 
-int64_t end_target(uint64_t file_size) {
-    if (file_size <= uint64_t(screen_step)) {
+int64_t end_target(uint64_t file_size, int rows) {
+    const uint64_t margin = uint64_t(screen_step_for(rows));
+    if (file_size <= margin) {
         return 0;
     }
-    return int64_t((file_size - uint64_t(screen_step)) & ~uint64_t{15});
+    return int64_t((file_size - margin) & ~uint64_t{15});
 }
 
 int64_t clamp_to_file(int64_t offset, uint64_t file_size) {
@@ -60,4 +64,9 @@ std::optional<uint64_t> next_window_base(uint64_t view, uint64_t window_base, ui
 
 bool needs_another_frame(uint64_t presents_before, bool file_size_changed) {
     return presents_before == 0 || file_size_changed;
+}
+
+int zoom_for_dpi(double dpi) {
+    const int zoom = int(std::lround(dpi / 96.0));
+    return std::clamp(zoom, 1, max_zoom);
 }

@@ -1,8 +1,11 @@
 #include "render/overlay_block.h"
 
+#include "render/page_geometry.h"
+
 #include <cstring>
 
-OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_t first, uint64_t end) {
+OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_t first, uint64_t end,
+                                int rows) {
     OverlayBlock block;
     std::memset(&block, 0, sizeof block);
     size_t n = 0;
@@ -12,6 +15,7 @@ OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_
         block.text[n++] = c < 0x80 ? c : '?';
     }
     block.flags[0] = line.empty() ? 0 : 1;
+    block.flags[2] = rows == page_rows ? 0 : uint32_t(rows);
     if (highlight && end > first) {
         block.flags[1] = 1;
         block.highlight[0] = uint32_t(first);

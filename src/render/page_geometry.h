@@ -7,8 +7,10 @@
 
 #ifdef __cplusplus
 #define PAGE_CONST inline constexpr
+#define PAGE_FN inline constexpr
 #else
 #define PAGE_CONST const
+#define PAGE_FN
 #endif
 
 PAGE_CONST int page_rows = 75;
@@ -38,5 +40,24 @@ PAGE_CONST int screen_step = (page_rows - 1) * row_bytes;
 PAGE_CONST int thumb_scale = page_bytes * track_length;
 PAGE_CONST int min_thumb_size_limit = thumb_scale / min_thumb;
 
+// A window too short for the whole page shows fewer rows, and everything
+// that depends on the page follows them. With page_rows rows these give the
+// constants above.
+PAGE_FN int track_length_for(int rows) { return rows * row_height - 2; }
+PAGE_FN int rows_bottom_for(int rows) { return label_height + track_length_for(rows); }
+PAGE_FN int page_bytes_for(int rows) { return rows * row_bytes; }
+PAGE_FN int screen_step_for(int rows) { return rows > 1 ? (rows - 1) * row_bytes : row_bytes; }
+PAGE_FN int min_thumb_for(int rows) { return track_length_for(rows) < min_thumb ? track_length_for(rows) : min_thumb; }
+PAGE_FN int thumb_scale_for(int rows) { return page_bytes_for(rows) * track_length_for(rows); }
+
+// The rows a canvas of this height holds, at least one and at most page_rows.
+PAGE_FN int rows_for_height(int height) {
+    int rows = (height - label_height) / row_height;
+    return rows < 1 ? 1 : rows > page_rows ? page_rows : rows;
+}
+
+PAGE_CONST int max_zoom = 4;
+
 #undef PAGE_CONST
+#undef PAGE_FN
 #endif

@@ -31,8 +31,8 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
     ubo.chunkmeta[1] = low32(chunk_offset);
     ubo.chunkmeta[2] = low32(uint64_t(offset) - chunk_offset);
     ubo.chunkmeta[3] = bits32to47(file_size) | (bits32to47(chunk_offset) << 16);
-    ubo.param[0] = 1.0f;
-    ubo.param[1] = 1.0f;
+    ubo.param[0] = float(zoom);  // the shader's scale from window to canvas pixels
+    ubo.param[1] = float(zoom);
     load_file_window();
 
     std::memcpy(ubo.datachunk, chunk.data(), sizeof ubo.datachunk);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 SDL_Event key(SDL_Keycode sym) {
@@ -297,6 +299,70 @@ TEST(PageRules, EndOfFileClampKeepsTheEndItself) {
     EXPECT_EQ(clamp_to_file(1008, 1000), 992);
     EXPECT_EQ(clamp_to_file(4096, 4096), 4096);
     EXPECT_EQ(clamp_to_file(int64_t{1} << 40, 0), 0);
+}
+
+// Every row count a window can show: its geometry, and the full page's at 75.
+TEST(PageRules, RowsThatFitAndTheirGeometry) {
+    for (int rows = 1; rows <= page_rows; ++rows) {
+        EXPECT_EQ(rows_for_height(label_height + row_height * rows), rows);
+        EXPECT_EQ(rows_for_height(label_height + row_height * rows + row_height - 1), rows);
+        EXPECT_EQ(track_length_for(rows), 14 * rows - 2);
+        EXPECT_EQ(screen_step_for(rows), rows == 1 ? 16 : 16 * (rows - 1));
+        EXPECT_EQ(end_target(100000, rows), int64_t((100000 - screen_step_for(rows)) & ~15)) << rows;
+        const double length = thumb_length(100000, rows);
+        EXPECT_DOUBLE_EQ(length, std::min(40, 14 * rows - 2)) << "the minimum thumb, at most the track";
+        // The thumb's last pixel row stays on the track, and a drag down the
+        // whole travel reaches the end of the file.
+        EXPECT_LE(thumb_top(100000, 100000, rows) + length, double(track_top + track_length_for(rows)));
+        if (rows > 3) {
+            EXPECT_TRUE(thumb_hit(5, track_top + 1, 0, 100000, rows)) << rows;
+            EXPECT_NEAR(double(drag_offset(track_top + track_length_for(rows) - length, track_top, 0, 100000, rows)),
+                        100000.0, 16.0);
+        }
+    }
+    EXPECT_EQ(rows_for_height(0), 1);
+    EXPECT_EQ(rows_for_height(5000), page_rows);
+    EXPECT_EQ(track_length_for(page_rows), track_length);
+    EXPECT_EQ(screen_step_for(page_rows), screen_step);
+    EXPECT_EQ(thumb_scale_for(page_rows), thumb_scale);
+    EXPECT_EQ(rows_bottom_for(page_rows), rows_bottom);
+}
+
+TEST(PageRules, ZoomForTheDesktopsDpi) {
+    const std::pair<double, int> cases[] = {{0, 1}, {96, 1}, {120, 1}, {144, 2}, {192, 2}, {288, 3}, {384, 4}, {960, 4}};
+    for (const auto& [dpi, zoom] : cases) {
+        EXPECT_EQ(zoom_for_dpi(dpi), zoom) << dpi;
+    }
+}
+
+TEST_F(Navigation, ZoomKeysAndAShortWindowScaleEveryStep) {
+    send(window_event(SDL_WINDOWEVENT_RESIZED, 364, 15 + 14 * 10 + 5));
+    EXPECT_EQ(app.rows, 10);
+    at(100000, 1 << 20);
+    press(SDLK_RIGHT);
+    EXPECT_EQ(app.offset, 100000 + 16 * 9) << "a screen step keeps one row of ten";
+    at(0, 10000);
+    press(SDLK_END);
+    EXPECT_EQ(app.offset, (10000 - 144) & ~15);
+
+    SDL_Event zoom_in = key(SDLK_EQUALS);
+    zoom_in.key.keysym.mod = KMOD_LCTRL;
+    send(zoom_in);
+    EXPECT_EQ(app.zoom, 2);
+    EXPECT_EQ(app.rows, page_rows) << "the window is made tall enough where nothing limits it";
+    EXPECT_TRUE(app.framebufferResized);
+    // At zoom 2 the thumb's band and travel are twice as wide in window pixels.
+    at(0, 100000);
+    send(button(SDL_MOUSEBUTTONDOWN, 4, 2 * 15 + 4));
+    EXPECT_FALSE(app.dragging) << "x 4 is canvas x 2, the band's left edge at zoom 2";
+    send(button(SDL_MOUSEBUTTONDOWN, 7, 2 * 15 + 4));
+    ASSERT_TRUE(app.dragging);
+    send(motion(2 * 15 + 4 + 2 * 1008));
+    EXPECT_NEAR(double(app.offset), 100000.0, 16.0) << "the whole travel, in window pixels at zoom 2";
+    SDL_Event reset = key(SDLK_0);
+    reset.key.keysym.mod = KMOD_LCTRL;
+    send(reset);
+    EXPECT_EQ(app.zoom, 1);
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ SDL_Keycode sdl_key(const char* keysym) {
         {"F1", SDLK_F1}, {"F2", SDLK_F2}, {"F3", SDLK_F3}, {"F4", SDLK_F4}, {"F5", SDLK_F5}, {"F6", SDLK_F6},
         {"F7", SDLK_F7}, {"F8", SDLK_F8}, {"F9", SDLK_F9}, {"F10", SDLK_F10},
         {"Return", SDLK_RETURN}, {"Escape", SDLK_ESCAPE}, {"Tab", SDLK_TAB}, {"BackSpace", SDLK_BACKSPACE},
-        {"space", SDLK_SPACE},
+        {"space", SDLK_SPACE}, {"equal", SDLK_EQUALS}, {"minus", SDLK_MINUS},
     };
     const auto known = keys.find(keysym);
     return known != keys.end() ? known->second : SDL_Keycode(keysym[0]);  // a letter or digit is its own code
@@ -194,6 +194,14 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
     if (window_) {
         XSelectInput(display_, window_, StructureNotifyMask);
         focus();
+    }
+    // The viewer may have zoomed its window for the desktop before drawing.
+    XWindowAttributes attributes{};
+    if (window_ && XGetWindowAttributes(display_, window_, &attributes) && attributes.width > WIDTH) {
+        model_.set_zoom(attributes.width / WIDTH);
+        model_.win_width = attributes.width;
+        model_.win_height = attributes.height;
+        model_.fit_rows();
     }
     model_.set_fname(path_.data());
     SDL_Event start{};  // the frames of the start, drawn for no event
@@ -408,7 +416,29 @@ void ViewerSession::release_left(int x, int y) { left_button(x, y, false); }
 void ViewerSession::resize(int width, int height) {
     XResizeWindow(display_, window_, unsigned(width), unsigned(height));
     sync();
-    // The page itself does not follow the window size: nothing changes in the model.
+    model_resized(width, height);
+}
+
+void ViewerSession::model_resized(int width, int height) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = SDL_WINDOWEVENT_RESIZED;
+    event.window.data1 = width;
+    event.window.data2 = height;
+    apply_to_model(event);
+}
+
+void ViewerSession::zoom_key(const char* keysym) {
+    key_with(keysym, KMOD_LCTRL);
+    // The viewer sizes its window for the zoom, as far as the screen allows;
+    // the model learns the size it got.
+    XWindowAttributes attributes{};
+    for (int i = 0; i < 100; ++i) {
+        pause_ms(20);
+        XGetWindowAttributes(display_, window_, &attributes);
+        if (attributes.width == WIDTH * model_.zoom) break;
+    }
+    model_resized(attributes.width, attributes.height);
 }
 
 void ViewerSession::cover_and_uncover() {
@@ -481,6 +511,21 @@ std::vector<uint8_t> ViewerSession::capture(int& width, int& height) {
             return result;
         }
         pause_ms(50);
+    }
+}
+
+DesktopResources::DesktopResources(const std::string& resources) : display_(XOpenDisplay(nullptr)) {
+    if (display_) {
+        XChangeProperty(display_, DefaultRootWindow(display_), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(resources.data()), int(resources.size()));
+        XSync(display_, False);
+    }
+}
+
+DesktopResources::~DesktopResources() {
+    if (display_) {
+        XDeleteProperty(display_, DefaultRootWindow(display_), XA_RESOURCE_MANAGER);
+        XCloseDisplay(display_);
     }
 }
 

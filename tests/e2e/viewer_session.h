@@ -71,6 +71,8 @@ public:
     void move_mouse(int x, int y);
     void release_left(int x, int y);
     void resize(int width, int height);
+    // Ctrl and a zoom key (equal, minus, 0).
+    void zoom_key(const char* keysym);
     void cover_and_uncover();
     void hide_and_show();
     void close();
@@ -86,12 +88,17 @@ public:
     ::testing::AssertionResult shows_model_page(const std::string& name, double seconds = 10);
     std::vector<uint8_t> capture(int& width, int& height);
     int64_t model_offset() const { return model_.offset; }
+    int model_zoom() const { return model_.zoom; }
     uint64_t model_file_size() const { return model_.file_size; }
     // A y that grabs the thumb of the model's page.
-    int thumb_grab_y() const { return int(thumb_top(model_.offset, model_.file_size)) + min_thumb / 2; }
+    int thumb_grab_y() const {
+        const int rows = model_.rows;
+        return int((thumb_top(model_.offset, model_.file_size, rows) + min_thumb_for(rows) / 2) * model_.zoom);
+    }
 
 private:
     void apply_to_model(const SDL_Event& event);
+    void model_resized(int width, int height);
     void tap_key(unsigned char code, const SDL_Event& event);
     void click_wheel(bool away_from_user);
     void left_button(int x, int y, bool down);
@@ -108,6 +115,19 @@ private:
     OverlayBlock model_overlay_{};
     std::string model_error_;
     uint64_t model_presents_ = 0;
+};
+
+// X resources on the root window of the test's X server (as a desktop's
+// xrdb sets them) for as long as the object lives.
+class DesktopResources {
+public:
+    explicit DesktopResources(const std::string& resources);
+    ~DesktopResources();
+    DesktopResources(const DesktopResources&) = delete;
+    DesktopResources& operator=(const DesktopResources&) = delete;
+
+private:
+    _XDisplay* display_;
 };
 
 // The Khronos validation layer, switched on from outside through the loader's

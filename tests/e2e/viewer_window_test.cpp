@@ -177,6 +177,48 @@ TEST(Window, FollowsEveryKeyTheWheelTheThumbAndResizesWithValidationSilent) {
     EXPECT_EQ(session.process().err(), "");
 }
 
+// Zoom keys resize the window as far as the screen allows; a short window
+// shows the rows that fit, and every step follows them; full height again is
+// the whole page again.
+TEST(Window, ZoomAndAShortWindowShowTheRowsThatFit) {
+    REQUIRE_DISPLAY();
+    auto file = large_sparse_file();
+    ViewerSession session(file->path());
+    ASSERT_TRUE(session.shows_model_page("fit_start"));
+    for (const char* keysym : {"equal", "equal", "minus", "0"}) {
+        session.zoom_key(keysym);
+        ASSERT_TRUE(session.shows_model_page(std::string("zoom_") + keysym)) << keysym;
+    }
+    session.resize(WIDTH, 15 + 14 * 20 + 9);
+    ASSERT_TRUE(session.shows_model_page("short_window"));
+    for (const char* keysym : {"Down", "Next", "Right", "Right", "Left", "End", "Up", "Home", "F5"}) {
+        session.key(keysym);
+        ASSERT_TRUE(session.shows_model_page(std::string("short_") + keysym)) << keysym;
+    }
+    const int y = session.thumb_grab_y();
+    session.press_left(6, y);
+    session.move_mouse(6, y + 100);
+    session.release_left(6, y + 100);
+    ASSERT_TRUE(session.shows_model_page("short_drag"));
+    session.resize(WIDTH, HEIGHT);
+    ASSERT_TRUE(session.shows_model_page("full_height_again"));
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+}
+
+// The desktop's Xft.dpi of 192 asks for zoom 2 at start.
+TEST(Window, StartZoomFollowsTheDesktopsDpi) {
+    REQUIRE_DISPLAY();
+    TempFile file(random_bytes(100000, 31));
+    DesktopResources resources("Xft.dpi:\t192\n");
+    ViewerSession session(file.path());
+    ASSERT_TRUE(session.has_window());
+    EXPECT_EQ(session.model_zoom(), 2);
+    ASSERT_TRUE(session.shows_model_page("start_at_zoom_2"));
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+}
+
 TEST(Window, IdleViewerDrawsNothing) {
     REQUIRE_DISPLAY();
     TempFile file(random_bytes(100000, 4));

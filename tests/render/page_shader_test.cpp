@@ -97,6 +97,29 @@ TEST(PageShaderFirstFrame, ShowsThePage) {
     EXPECT_TRUE(page_matches("first_frame", ubo, renderer.draw(ubo), WIDTH, HEIGHT));
 }
 
+// The page at zoom 2 and 3, and in windows that fit 1, 10 and 74 rows (with
+// a part of the next row's height below them, which stays background).
+TEST(PageShaderFit, ZoomsAndRowsThatFit) {
+    TempFile file(100 * KiB, 0, random_bytes(100 * KiB, 30));
+    const struct { int zoom, rows; } fits[] = {{2, 75}, {3, 75}, {1, 1}, {1, 10}, {1, 74}, {2, 10}};
+    for (const auto& fit : fits) {
+        Application app;
+        app.set_fname(file.c_path());
+        app.load_file_window();
+        app.zoom = fit.zoom;
+        app.rows = fit.rows;
+        app.offset = 4096;
+        UniformBufferObject ubo;
+        app.fill_view_block(ubo);
+        const OverlayBlock overlay = app.overlay_block();
+        const uint32_t width = uint32_t(WIDTH * fit.zoom);
+        const uint32_t height = uint32_t((label_height + row_height * fit.rows + 7) * fit.zoom);
+        HeadlessRenderer renderer(width, height);
+        const std::string name = "zoom_" + std::to_string(fit.zoom) + "_rows_" + std::to_string(fit.rows);
+        EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
+    }
+}
+
 // The quad must reach every pixel of any framebuffer: a pixel left to the
 // render pass's clear colour (opaque black) can only be scrollbar track.
 TEST(ScreenQuad, CoversEveryPixelOfAnyFramebuffer) {

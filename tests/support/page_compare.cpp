@@ -40,7 +40,8 @@ void save_images(const std::string& name, uint32_t width, uint32_t height, const
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
             const size_t at = (size_t(y) * width + x) * 4;
-            const auto want = to_srgb_bgra(expected_pixel(ubo, int(x), int(y), overlay));
+            const int zoom = int(ubo.param[0]);  // window pixels per canvas pixel
+            const auto want = to_srgb_bgra(expected_pixel(ubo, int(x) / zoom, int(y) / zoom, overlay));
             bool bad = false;
             for (int c = 0; c < 4; ++c) {
                 expected[at + size_t(c)] = want[size_t(c)];

@@ -59,7 +59,8 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     const int row = label_line ? 0 : (y - label_height) / row_height;
     const int glyph_row = label_line ? (y - 2) % row_height : (y - label_height) % row_height;
     const uint64_t addr = page.first_row + row_bytes * uint64_t(row);
-    const bool data_band = y >= label_height && y <= rows_bottom;
+    const int rows = overlay && overlay->flags[2] ? int(overlay->flags[2]) : page_rows;
+    const bool data_band = y >= label_height && y <= rows_bottom_for(rows);
 
     LinearColour colour = (data_band && (addr / 16) % 2 == 0) ? stripe : transparent;
     const int right = canvas_width - 1;
@@ -71,9 +72,10 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         colour = opaque_black;
         if (page.size > 0) {
             const float s = float(page.size);
-            int length = int(float(page_bytes * track_length) / s);
-            if (length < min_thumb) length = min_thumb;
-            const int top = int((float(page.first_row) / s) * float(track_length - length)) + track_top;
+            const int shortest = min_thumb_for(rows);
+            int length = int(float(thumb_scale_for(rows)) / s);
+            if (length < shortest) length = shortest;
+            const int top = int((float(page.first_row) / s) * float(track_length_for(rows) - length)) + track_top;
             if (top < y && y < top + length) {
                 const float t = float(y - top) / float(length);
                 colour = {0.5f * t, 0.5f - 0.5f * t, 0, 1};
@@ -119,7 +121,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         }
         return colour;
     }
-    if (x >= 263 && x <= 359 && y >= 2 && y <= rows_bottom) {
+    if (x >= 263 && x <= 359 && y >= 2 && y <= rows_bottom_for(rows)) {
         const int d = x - 263;
         const int e = d - 2 * (d / 49);
         const int k = e / 6;
@@ -133,7 +135,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         }
         return colour;
     }
-    if (x >= 44 && x <= 254 && y >= 2 && y <= rows_bottom) {
+    if (x >= 44 && x <= 254 && y >= 2 && y <= rows_bottom_for(rows)) {
         const int p = squeezed(label_line ? x - 41 : x - 44);
         if (p == squeezed(x - 43)) {
             return colour;

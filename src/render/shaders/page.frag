@@ -102,8 +102,10 @@ void main() {
     uvec2 base = add64(window_base, ubo.chunkmeta.z);
     uvec2 addr = add64(base, uint(row_bytes * row));
     int entry = row + int(ubo.chunkmeta.z / uint(row_bytes));
-    bool in_rows = y >= label_height && y <= rows_bottom;
-    bool in_text_rows = y >= 2 && y <= rows_bottom;
+    // A window too short for the page shows fewer rows (0: the whole page).
+    int rows = overlay.flags.z == 0u ? page_rows : int(overlay.flags.z);
+    bool in_rows = y >= label_height && y <= rows_bottom_for(rows);
+    bool in_text_rows = y >= 2 && y <= rows_bottom_for(rows);
 
     // Background, striped by file row. The texture's one texel is read
     // unfiltered: the same value a filtered sample at (0, 0) gives, for a
@@ -116,15 +118,17 @@ void main() {
         colour.r = 0.2;
     }
 
-    // Scrollbar: a thumb of at least min_thumb pixels on the track.
+    // Scrollbar: a thumb of at least the minimum length on the track.
     if (x >= 3 && x <= 10 && in_rows) {
         colour = track_colour;
         if (size != uvec2(0u)) {
-            int thumb = (size.y != 0u || size.x > uint(min_thumb_size_limit))
-                            ? min_thumb
-                            : max(int(uint(thumb_scale) / size.x), min_thumb);
+            int shortest = min_thumb_for(rows);
+            int scale = thumb_scale_for(rows);
+            int thumb = (size.y != 0u || size.x > uint(scale / shortest))
+                            ? shortest
+                            : max(int(uint(scale) / size.x), shortest);
             float s = to_float(size);
-            int top = int((to_float(base) / s) * float(track_length - thumb)) + track_top;
+            int top = int((to_float(base) / s) * float(track_length_for(rows) - thumb)) + track_top;
             if (top < y && y < top + thumb) {
                 float t = float(y - top) / float(thumb);
                 colour = vec4(0.5 * t, 0.5 - 0.5 * t, 0.0, 1.0);
