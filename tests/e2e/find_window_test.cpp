@@ -62,6 +62,32 @@ TEST(Find, GoToAndSearchTypedWithRealKeys) {
     EXPECT_EQ(session.process().err(), "");
 }
 
+// Past 2^40 the prompts, the status, the highlight and the label line's
+// wide offset work alike: a sparse file just past 2^40 and one of 16 TiB.
+TEST(Find, GoToAndSearchPast2To40) {
+    REQUIRE_DISPLAY();
+    for (const uint64_t size : {TiB + 4099, 16 * TiB}) {
+        TempFile file(size, TiB - 8, {0xde, 0xad, 0xbe, 0xef, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+        file.write_at(size - 4, {0xde, 0xad, 0xbe, 0xef});
+        ViewerSession session(file.path());
+        ASSERT_TRUE(session.shows_model_page("wide_start"));
+        session.key_with("g", KMOD_LCTRL);
+        session.type("ffffffff00");
+        session.key("Return");
+        ASSERT_TRUE(session.shows_model_page("wide_goto"));
+        session.key_with("f", KMOD_LCTRL);
+        session.type("deadbeef");
+        session.key("Return");
+        ASSERT_TRUE(session.shows_model_page("wide_found", 20));
+        session.type("n");
+        ASSERT_TRUE(session.shows_model_page("wide_found_at_the_end", 20));
+        session.type("n");
+        ASSERT_TRUE(session.shows_model_page("wide_wrapped", 20));
+        session.close();
+        EXPECT_EQ(session.process().wait_exit(), 0);
+    }
+}
+
 // A search through 1 GiB of data that holds no match: the window scrolls
 // while it runs, Esc cancels it, and closing the window during a search ends
 // the viewer at once.
