@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/driver_preload.h"
 #include "find/find_state.h"
 #include "find/search_worker.h"
 #include "render/overlay_block.h"
@@ -165,6 +166,7 @@ public:
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
     SearchWorker search_worker;
+    DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows
 

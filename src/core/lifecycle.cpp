@@ -2,48 +2,15 @@
 #include "core/window_icon.h"
 #include "core/window_title.h"
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 Application::Application() = default;
 
 void Application::set_fname(char* path) { fname = path; }
 
 namespace {
-
-// Loading the Vulkan drivers is the largest part of start-up, and it does
-// not need the window: a throwaway instance made on a second thread loads
-// them while SDL talks to the display server. They then stay loaded for the
-// viewer's own instance. Its failure is no one's business: the viewer's own
-// steps report what is missing.
-class DriverPreload {
-public:
-    DriverPreload() : thread_([this] {
-        VkInstanceCreateInfo info{};
-        info.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
-        if (vkCreateInstance(&info, nullptr, &instance_) != VK_SUCCESS) {
-            instance_ = VK_NULL_HANDLE;
-        }
-    }) {}
-    ~DriverPreload() { release(); }
-    DriverPreload(const DriverPreload&) = delete;
-    DriverPreload& operator=(const DriverPreload&) = delete;
-
-    void release() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        if (instance_ != VK_NULL_HANDLE) {
-            vkDestroyInstance(instance_, nullptr);
-            instance_ = VK_NULL_HANDLE;
-        }
-    }
-
-private:
-    VkInstance instance_ = VK_NULL_HANDLE;
-    std::thread thread_;
-};
 
 [[noreturn]] void fail_with_sdl_reason(const char* message) {
     throw std::runtime_error(std::string(message) + " " + SDL_GetError());
@@ -52,10 +19,9 @@ private:
 }  // namespace
 
 void Application::run() {
-    DriverPreload preload;
     initWindow();
     initVulkan();
-    preload.release();
+    driver_preload.release();
     // Read before the first frame, so that it already shows the page.
     load_file_window();
     mainLoop();
@@ -88,6 +54,11 @@ void Application::mainLoop() {
 }
 
 void Application::initWindow() {
+    // With no session bus to talk to, SDL's D-Bus library would fork a
+    // helper to launch one; a viewer wants none, and the fork would race
+    // the driver loading below.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
+    driver_preload.start();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         fail_with_sdl_reason("failed to start SDL video!");
     }
@@ -100,13 +71,15 @@ void Application::initWindow() {
     }
     const std::string title = window_title(fname);
     window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, WIDTH,
-                              HEIGHT, SDL_WINDOW_VULKAN | SDL_WINDOW_RESIZABLE);
+                              HEIGHT, SDL_WINDOW_VULKAN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window) {
         // Also where a video driver without Vulkan support says so.
         fail_with_sdl_reason("failed to create window!");
     }
     set_window_icon(window);
+    // Shown once it has the size of the desktop's zoom.
     zoom_to_desktop();
+    SDL_ShowWindow(window);
 }
 
 void Application::initVulkan() {
