@@ -1,5 +1,6 @@
 #pragma once
 
+#include <malloc.h>
 #include <vulkan/vulkan.h>
 
 #include <thread>
@@ -34,6 +35,7 @@ public:
         if (instance_ != VK_NULL_HANDLE) {
             vkDestroyInstance(instance_, nullptr);
             instance_ = VK_NULL_HANDLE;
+            malloc_trim(0);  // what the thread's heap held goes back to the system
         }
     }
 
