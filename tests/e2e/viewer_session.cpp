@@ -361,7 +361,15 @@ void ViewerSession::key_with(const char* keysym, SDL_Keymod modifiers, const cha
     }
 }
 
+void ViewerSession::key_unmodelled(const char* keysym) {
+    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    sync();
+}
+
 void ViewerSession::set_model_status(const std::string& status) {
+    model_.find.prompt = FindState::Prompt();  // no prompt (Xlib defines None)
     model_.find.status = status;
     model_overlay_ = model_.overlay_block();
 }

@@ -63,8 +63,9 @@ public:
     void key_with(const char* keysym, SDL_Keymod modifiers, const char* text = nullptr);
     // Types text of letters, digits and spaces, key by key.
     void type(const std::string& text);
-    // What the viewer's line says where the model cannot know it (a search
-    // the viewer cancelled while the model's ran to its end).
+    // A key for the viewer alone, where the model cannot follow its timing.
+    void key_unmodelled(const char* keysym);
+    // What the viewer shows after such keys: no prompt, and this status.
     void set_model_status(const std::string& status);
     void wheel(bool away_from_user);
     void press_left(int x, int y);
