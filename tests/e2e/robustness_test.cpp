@@ -362,7 +362,11 @@ TEST(Floods, BurstsResizesAndHidingKeepUpAndLeakNothing) {
     const long growth = session.resident_kib() - resident_after_first_round;
     RecordProperty("resident_kib_growth", std::to_string(growth));
 #ifndef QUIRN_SANITIZE  // the sanitizer holds freed memory back on purpose; leaks are its own report
-    EXPECT_LT(growth, 4096) << "resident memory grew by " << growth << " KiB over three more rounds";
+    // Each round rebuilds the swap chain about a hundred times at other sizes;
+    // the heap then grows in steps of up to 2 MiB that it keeps (seen up to
+    // 5.9 MiB over three rounds with the validation layer loaded). A leak of
+    // 30 KiB a rebuild would pass 8 MiB; LeakSanitizer catches smaller ones.
+    EXPECT_LT(growth, 8192) << "resident memory grew by " << growth << " KiB over three more rounds";
 #endif
     finish(session, validation);
 }
