@@ -3,6 +3,9 @@
 #extension GL_GOOGLE_include_directive : require
 
 #include "page_geometry.h"
+#include "page_common.glsl"
+#include "label_line.glsl"
+#include "scrollbar.glsl"
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
 // The canvas (page_geometry.h) holds a label line, then the rows of 16
@@ -15,26 +18,6 @@
 // pixels, so the text regions are classified first and the glyph table and
 // the file window are each read once per pixel, at the end.
 
-layout(binding = 0, std140) uniform UniformBufferObject {
-    mat4 model;
-    mat4 view;
-    mat4 proj;
-    uvec4 fontdata[256];
-    uvec4 chunkmeta;
-    uvec4 datachunk[128];
-    vec4 param;
-} ubo;
-
-layout(binding = 1) uniform sampler2D texSampler;
-
-// Find and go-to: a text in place of the label line, and a range of
-// highlighted bytes. All zero, the page is the plain page.
-layout(binding = 2, std140) uniform OverlayBlock {
-    uvec4 flags;      // x: the label line shows `text`; y: the highlight is on
-    uvec4 highlight;  // first (xy) and end (zw) offsets, low and high 32 bits
-    uvec4 text[4];    // 64 glyph codes
-} overlay;
-
 // Not read: the page comes from the view block alone. Declared so that the
 // vertex stage's outputs have their matching inputs.
 layout(location = 0) in vec3 fragColor;
@@ -43,43 +26,9 @@ layout(location = 1) in vec2 fragTexCoord;
 layout(location = 0) out vec4 outColor;
 
 const vec4 stripe_colour = vec4(0.0, 0.012, 0.0, 1.0);
-const vec4 track_colour = vec4(0.0, 0.0, 0.0, 1.0);
 const vec4 offset_colour = vec4(0.6, 0.6, 0.3, 1.0);
 const vec4 offset_256_colour = vec4(0.0, 0.5, 0.0, 1.0);
-const vec4 label_colour = vec4(0.0, 0.4, 0.0, 1.0);
-const vec4 prompt_colour = vec4(0.9, 0.9, 0.9, 1.0);
 const vec4 highlight_colour = vec4(0.35, 0.0, 0.35, 1.0);
-
-vec4 value_colour(uint v) {
-    if (v == 0u) return vec4(0.0, 0.0, 0.9, 1.0);
-    if (v < 32u) return vec4(0.0, 0.6, 0.6, 1.0);
-    if (v < 128u) return vec4(0.8, 0.8, 0.8, 1.0);
-    if (v < 192u) return vec4(1.0, 0.5, 0.0, 1.0);
-    return vec4(0.8, 0.8, 0.0, 1.0);
-}
-
-// Bit (7 - gx) of row gy of glyph c: the glyph's pixel (gx, gy) is ink.
-bool glyph_ink(uint c, int gx, int gy) {
-    uint row_bits = ubo.fontdata[c & 255u][gy >> 2] >> (8 * (gy & 3));
-    return (row_bits & (0x80u >> gx)) != 0u;
-}
-
-uint hex_digit_glyph(uint n) { return n < 10u ? 48u + n : 87u + n; }
-
-uint window_byte(int entry, int k) {
-    return (ubo.datachunk[entry & 127][k >> 2] >> (8 * (k & 3))) & 0xFFu;
-}
-
-uvec2 add64(uvec2 a, uint b) {
-    uint carry;
-    uint low = uaddCarry(a.x, b, carry);
-    return uvec2(low, a.y + carry);
-}
-
-// a < b for 64-bit values
-bool less64(uvec2 a, uvec2 b) { return a.y < b.y || (a.y == b.y && a.x < b.x); }
-
-float to_float(uvec2 a) { return float(a.y) * 4294967296.0 + float(a.x); }
 
 // Removes one pixel in 13 (after each byte), one more in 53 (after each
 // group of four) and one more in 107 (after each group of eight).
@@ -118,29 +67,12 @@ void main() {
         colour.r = 0.2;
     }
 
-    // Scrollbar: a thumb of at least the minimum length on the track.
-    if (x >= 3 && x <= 10 && in_rows) {
-        colour = track_colour;
-        if (size != uvec2(0u)) {
-            int shortest = min_thumb_for(rows);
-            int scale = thumb_scale_for(rows);
-            int thumb = (size.y != 0u || size.x > uint(scale / shortest))
-                            ? shortest
-                            : max(int(uint(scale) / size.x), shortest);
-            float s = to_float(size);
-            int top = int((to_float(base) / s) * float(track_length_for(rows) - thumb)) + track_top;
-            if (top < y && y < top + thumb) {
-                float t = float(y - top) / float(thumb);
-                colour = vec4(0.5 * t, 0.5 - 0.5 * t, 0.0, 1.0);
-            }
-        }
+    if (in_scrollbar(x, in_rows)) {
+        colour = scrollbar_colour(y, rows, size, base);
     }
 
-    // The label line carries the offset's digits above the row's own four:
-    // bits 39 to 16, and for a file of 2^40 bytes or more every digit its
-    // size needs, up to bit 47. Such a wide offset runs over the first hex
-    // column label, which is then left out.
-    int high_cells = size.y >= 0x1000u ? 8 : size.y >= 0x100u ? 7 : 6;
+    // A wide offset runs over the first hex column label, which is then left out.
+    int high_cells = high_offset_cells(size);
     int hidden_labels = high_cells > 6 ? 1 : 0;
 
     // Text regions, disjoint: row offsets, high offset digits, characters, hex digits.
@@ -181,7 +113,7 @@ void main() {
 
     // The overlay's highlight lies under the glyphs of its bytes; its text
     // takes the whole label line.
-    bool prompt_text = overlay.flags.x != 0u && label_line && y >= 2 && x >= 2 && x < 2 + 6 * 60;
+    bool prompt_text = in_prompt_text(x, y, label_line);
     if (overlay.flags.y != 0u && (characters || hex) && !label_line && drawn) {
         uvec2 at = add64(addr, uint(byte_in_row));
         if (!less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) {
@@ -189,8 +121,7 @@ void main() {
         }
     }
     if (overlay.flags.x != 0u && label_line) {
-        int text_cell = (x - 2) / 6;
-        uint code = (overlay.text[text_cell >> 4][(text_cell >> 2) & 3] >> (8 * (text_cell & 3))) & 0xFFu;
+        uint code = prompt_code(x);
         drawn = prompt_text && code != 0u;
         v = code;
         gx = (x - 2) % 6;
