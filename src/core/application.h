@@ -5,6 +5,7 @@
 #include "find/search_worker.h"
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
+#include "select/selection.h"
 
 #include <SDL2/SDL.h>
 #include <vulkan/vulkan.h>
@@ -79,7 +80,7 @@ public:
 
     // Find and go-to (core/find_commands.cpp). They change `find`, and
     // `offset` when a jump or a match moves the view, and set `need_redraw`
-    // when the label line or the highlight changes. on_find_key returns
+    // when the label line or the selection changes. on_find_key returns
     // whether the key was theirs; every other key keeps its meaning.
     bool on_find_key(const SDL_Keysym& key);
     void on_text_input(const char* text);
@@ -165,6 +166,7 @@ public:
     QueueFamilyIndices queueFamilies;  // those the device was made with
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
+    Selection selection;   // a go-to target, a search match, or the user's own
     SearchWorker search_worker;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels

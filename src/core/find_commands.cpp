@@ -57,8 +57,8 @@ bool Application::on_find_key(const SDL_Keysym& key) {
     if (key.sym == SDLK_ESCAPE) {
         if (find.searching) {
             search_worker.stop();  // its last notice reports the cancel
-        } else if (find.highlight || !find.status.empty()) {
-            find.highlight = false;
+        } else if (selection.active || !find.status.empty()) {
+            selection.clear();
             find.status.clear();
             need_redraw = true;
         }
@@ -96,9 +96,7 @@ void Application::run_prompt() {
         if (!target.valid) return;  // the prompt shows why
         find.prompt = FindState::Prompt::None;
         offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
-        find.highlight = true;
-        find.highlight_first = target.offset;
-        find.highlight_end = target.offset + 1;
+        selection.set(target.offset, target.offset + 1);
         find.status = "at " + hex_offset(target.offset) + " " + decimal_offset(target.offset);
         return;
     }
@@ -114,8 +112,8 @@ void Application::start_search(const SearchPattern& pattern, bool backward) {
     request.pattern = pattern;
     request.backward = backward;
     const uint64_t shown = uint64_t(offset);
-    if (find.highlight) {
-        request.from = backward ? find.highlight_first : find.highlight_first + 1;
+    if (selection.active) {
+        request.from = backward ? selection.first() : selection.first() + 1;
     } else {
         request.from = backward ? std::min(file_size, shown + page_bytes_for(rows)) : shown;
     }
@@ -142,9 +140,7 @@ void Application::on_search_notice() {
     switch (outcome.kind) {
         case SearchOutcome::Kind::Found: {
             const uint64_t end = outcome.offset + find.last_pattern.bytes.size();
-            find.highlight = true;
-            find.highlight_first = outcome.offset;
-            find.highlight_end = end;
+            selection.set(outcome.offset, end);
             const uint64_t shown = uint64_t(offset);
             if (outcome.offset < shown || end > shown + page_bytes_for(rows)) {
                 offset = int64_t(outcome.offset & ~uint64_t(row_bytes - 1));
@@ -162,6 +158,6 @@ void Application::on_search_notice() {
 }
 
 OverlayBlock Application::overlay_block() const {
-    return make_overlay_block(find.line(file_size, uint64_t(offset)), find.highlight, find.highlight_first,
-                              find.highlight_end, rows);
+    return make_overlay_block(find.line(file_size, uint64_t(offset)), selection.active, selection.first(),
+                              selection.end(), rows);
 }

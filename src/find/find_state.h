@@ -6,7 +6,7 @@
 #include <string>
 
 // The find and go-to state the main thread keeps: the open prompt, the
-// one-line status, the highlighted bytes and the last search.
+// one-line status and the last search.
 struct FindState {
     enum class Prompt { None, Goto, Search };
 
@@ -20,10 +20,6 @@ struct FindState {
     bool searching = false;
     bool search_backward = false;  // of the search running or last run
     uint64_t search_generation = 0;
-
-    bool highlight = false;   // bytes [highlight_first, highlight_end) are marked
-    uint64_t highlight_first = 0;
-    uint64_t highlight_end = 0;
 
     SearchPattern last_pattern;  // for n and N
 
