@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/command_line.h"
 #include "core/driver_preload.h"
 #include "find/find_state.h"
 #include "find/search_worker.h"
+#include "history/view_history.h"
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
 #include "select/selection.h"
@@ -90,6 +92,17 @@ public:
     void start_search(const SearchPattern& pattern, bool backward);
     OverlayBlock overlay_block() const;
 
+    // Going back and marks (core/history_commands.cpp). A jump records the
+    // view it left; the keys and marks restore views, the frame clamps them.
+    SavedView current_view() const;
+    void record_jump(const SavedView& left);
+    void restore_view(const SavedView& view);
+    bool on_history_key(const SDL_Keysym& key);
+    bool on_history_text(const std::string& typed);
+    // Moves the view to the --at expression given at start; throws
+    // StartError with the go-to prompt's reason when it is refused.
+    void apply_start_position();
+
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
     bool on_zoom_key(const SDL_Keysym& key);
@@ -167,6 +180,8 @@ public:
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
     Selection selection;   // a go-to target, a search match, or the user's own
+    NavigationMemory navigation_memory;
+    StartPosition start_position;  // from the command line
     SearchWorker search_worker;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels

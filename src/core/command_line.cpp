@@ -7,24 +7,59 @@
 #error "QUIRN_VERSION comes from the build"
 #endif
 
+namespace {
+
+// "--at EXPR" or "--at=EXPR": takes the value, moving `i` past it.
+bool take_option(const char* name, int argc, char** argv, int& i, std::string& option, std::string& value) {
+    const size_t length = std::strlen(name);
+    if (std::strncmp(argv[i], name, length) != 0) return false;
+    if (argv[i][length] == '=') {
+        value = argv[i] + length + 1;
+    } else if (argv[i][length] == 0 && i + 1 < argc) {
+        value = argv[++i];
+    } else {
+        return false;
+    }
+    option = name;
+    return true;
+}
+
+}  // namespace
+
 CommandLine parse_command_line(int argc, char** argv) {
     CommandLine line;
-    if (argc <= 1) {
-        return line;
-    }
-    const char* first = argv[1];
-    if (std::strcmp(first, "-h") == 0 || std::strcmp(first, "--help") == 0) {
-        line.action = CommandLine::Action::Help;
-    } else if (std::strcmp(first, "--version") == 0) {
-        line.action = CommandLine::Action::Version;
-    } else if (std::strcmp(first, "--") == 0) {
-        if (argc > 2) {
-            line.action = CommandLine::Action::View;
-            line.path = argv[2];
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0) {
+            line.action = CommandLine::Action::Help;
+            return line;
         }
-    } else {
+        if (std::strcmp(argument, "--version") == 0) {
+            line.action = CommandLine::Action::Version;
+            return line;
+        }
+        if (std::strcmp(argument, "--") == 0) {
+            if (i + 1 < argc) {
+                line.action = CommandLine::Action::View;
+                line.path = argv[i + 1];
+            }
+            return line;
+        }
+        if ((std::strcmp(argument, "--at") == 0 || std::strcmp(argument, "--select") == 0) && i + 1 == argc) {
+            return line;  // an option without its value
+        }
+        if (take_option("--at", argc, argv, i, line.start.at_option, line.start.at) ||
+            take_option("--select", argc, argv, i, line.start.select_option, line.start.select)) {
+            continue;
+        }
+        if (argument[0] == '+' && i + 1 < argc) {
+            line.start.at_option = "+";
+            line.start.at = argument + 1;
+            continue;
+        }
         line.action = CommandLine::Action::View;
-        line.path = argv[1];
+        line.path = argv[i];
+        return line;
     }
     return line;
 }
@@ -49,6 +84,9 @@ void print_help(std::ostream& out, const char* invocation) {
            "  Ctrl+F or /, ?           search forward, backward (7f ?? 4c 46, \"PK\" 03 04)\n"
            "  n, N                     the next match forward, backward\n"
            "  Esc                      close the prompt, cancel the search, clear the mark\n"
+           "  m then a ... z           set a mark at the first shown row (or the selection)\n"
+           "  ' then a ... z           go to that mark; '' back to the view before the last jump\n"
+           "  Alt+Left, Alt+Right      back and forward through jumps\n"
            "  Ctrl + =, -, 0           zoom in, out, back to 1\n"
            "\n"
            "Mouse:\n"
@@ -58,6 +96,9 @@ void print_help(std::ostream& out, const char* invocation) {
            "Close the window to quit.\n"
            "\n"
            "Options:\n"
+           "  +EXPR, --at EXPR         open with the view at EXPR, in any go-to form\n"
+           "  --select RANGE           select RANGE (A..B, B included, or A..+N) and show it\n"
+           "  --                       the next argument is the file, whatever its name\n"
            "  -h, --help               this text\n"
            "  --version                the version\n";
 }

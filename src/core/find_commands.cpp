@@ -81,6 +81,7 @@ void Application::on_text_input(const char* text) {
         return;
     }
     const std::string typed(text);
+    if (on_history_text(typed)) return;
     if (typed == ":") {
         open_prompt(FindState::Prompt::Goto, false);
     } else if (typed == "/" || typed == "?") {
@@ -95,9 +96,11 @@ void Application::run_prompt() {
         const GotoTarget target = parse_goto(find.input, file_size, uint64_t(offset));
         if (!target.valid) return;  // the prompt shows why
         find.prompt = FindState::Prompt::None;
+        const SavedView left = current_view();
         offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
         selection.set(target.offset, target.offset + 1);
         find.status = "at " + hex_offset(target.offset) + " " + decimal_offset(target.offset);
+        record_jump(left);
         return;
     }
     const SearchPattern pattern = find.pattern();
@@ -140,6 +143,7 @@ void Application::on_search_notice() {
     switch (outcome.kind) {
         case SearchOutcome::Kind::Found: {
             const uint64_t end = outcome.offset + find.last_pattern.bytes.size();
+            const SavedView left = current_view();
             selection.set(outcome.offset, end);
             const uint64_t shown = uint64_t(offset);
             if (outcome.offset < shown || end > shown + page_bytes_for(rows)) {
@@ -149,6 +153,7 @@ void Application::on_search_notice() {
             if (outcome.wrapped) {
                 find.status += find.search_backward ? ", wrapped to the end" : ", wrapped to the start";
             }
+            record_jump(left);
             break;
         }
         case SearchOutcome::Kind::NotFound: find.status = "not found"; break;

@@ -19,11 +19,13 @@ namespace {
 }  // namespace
 
 void Application::run() {
+    // Read before the window opens: a start position is checked against the
+    // file's size, and the first frame already shows the page.
+    load_file_window();
+    apply_start_position();
     initWindow();
     initVulkan();
     driver_preload.release();
-    // Read before the first frame, so that it already shows the page.
-    load_file_window();
     mainLoop();
     cleanup();
 }

@@ -22,8 +22,12 @@ int main(int argc, char** argv) {
     }
     Application app;
     app.set_fname(line.path);
+    app.start_position = line.start;
     try {
         app.run();
+    } catch (const StartError& e) {
+        std::cerr << e.what() << std::endl;
+        return 2;
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;
         return 1;

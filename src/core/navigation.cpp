@@ -46,8 +46,11 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
-            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym)) {
+            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym) &&
+                !on_history_key(event.key.keysym)) {
+                const SavedView before = current_view();
                 on_key_down(event.key.keysym.sym, fkey_direction);
+                if (is_jump_key(event.key.keysym.sym)) record_jump(before);
             }
             break;
         case SDL_TEXTINPUT:
@@ -65,6 +68,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT) {
                 SDL_CaptureMouse(SDL_FALSE);
+                if (dragging) record_jump({drag_start_offset, selection});
                 dragging = false;
             }
             break;

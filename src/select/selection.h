@@ -24,3 +24,13 @@ struct Selection {
     }
     void clear() { active = false; }
 };
+
+// A selection past a file's new end keeps only the bytes still there.
+inline void cut_to_size(Selection& selection, uint64_t file_size) {
+    if (!selection.active) return;
+    if (selection.first() >= file_size) {
+        selection.clear();
+    } else if (selection.last() >= file_size) {
+        (selection.anchor > selection.moving ? selection.anchor : selection.moving) = file_size - 1;
+    }
+}

@@ -113,4 +113,49 @@ TEST(Find, LongSearchScrollsCancelsAndQuits) {
     EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(2)) << "quitting waited for the search";
 }
 
+// Marks, going back and forth through jumps, and a start at an offset.
+TEST(Find, MarksAndHistoryFromAStartAtAnOffset) {
+    REQUIRE_DISPLAY();
+    TempFile file(4 * MiB, 0, random_bytes(4 * MiB, 23));
+    file.write_at(2 * MiB + 3, {'M', 'A', 'G', 'I', 'C'});
+    ViewerSession session(file.path(), {}, {"--at", "1000"});
+    ASSERT_TRUE(session.shows_model_page("history_start"));
+    EXPECT_EQ(session.model_offset(), 0x1000);
+
+    session.type("ma");
+    ASSERT_TRUE(session.shows_model_page("mark_set"));  // "mark a at 1000"
+    session.key_with("g", KMOD_LCTRL);
+    session.type("300000");
+    session.key("Return");
+    session.key_with("f", KMOD_LCTRL);
+    session.type("4d 41 47 49 43");
+    session.key("Return");
+    ASSERT_TRUE(session.shows_model_page("history_found", 20));
+    session.key("End");
+    session.key_with("Left", KMOD_LALT);
+    ASSERT_TRUE(session.shows_model_page("back_to_match"));
+    session.key_with("Left", KMOD_LALT);
+    session.key_with("Left", KMOD_LALT);
+    ASSERT_TRUE(session.shows_model_page("back_to_start"));
+    session.key_with("Right", KMOD_LALT);
+    ASSERT_TRUE(session.shows_model_page("forward_to_goto"));
+    session.type("'a");
+    ASSERT_TRUE(session.shows_model_page("at_mark"));
+    EXPECT_EQ(session.model_offset(), 0x1000);
+    session.type("''");
+    ASSERT_TRUE(session.shows_model_page("before_the_mark"));
+    session.type("'b");
+    ASSERT_TRUE(session.shows_model_page("no_mark"));
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_EQ(session.process().err(), "");
+}
+
+TEST(EntryPointStart, RefusedExpressionEndsBeforeAnyWindow) {
+    TempFile file(random_bytes(100, 24));
+    ViewerProcess viewer({"--at", "zz", file.path()});
+    EXPECT_EQ(viewer.wait_exit(), 2);
+    EXPECT_EQ(viewer.err(), "quirn: --at zz: hexadecimal digits expected\n");
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "e2e/viewer_session.h"
 
+#include "core/command_line.h"
+
 #include "support/page_compare.h"
 
 #include <X11/Xatom.h>
@@ -178,8 +180,18 @@ int ViewerProcess::wait_exit(double seconds) {
 std::string ViewerProcess::out() const { return read_file(folder_ + "/stdout"); }
 std::string ViewerProcess::err() const { return read_file(folder_ + "/stderr"); }
 
-ViewerSession::ViewerSession(const std::string& path, const std::vector<std::string>& env)
-    : path_(path), process_({path}, with_env(env)) {
+namespace {
+
+std::vector<std::string> followed_by(std::vector<std::string> options, const std::string& path) {
+    options.push_back(path);
+    return options;
+}
+
+}  // namespace
+
+ViewerSession::ViewerSession(const std::string& path, const std::vector<std::string>& env,
+                             const std::vector<std::string>& options)
+    : path_(path), process_(followed_by(options, path), with_env(env)) {
     display_ = XOpenDisplay(nullptr);
     if (!display_) {
         return;
@@ -207,6 +219,12 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
     SDL_Event start{};  // the frames of the start, drawn for no event
     try {
         model_.load_file_window();  // as the viewer reads before its first frame
+        std::vector<std::string> words = followed_by(options, path_);
+        words.insert(words.begin(), "quirn");
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        model_.start_position = parse_command_line(int(argv.size()), argv.data()).start;
+        model_.apply_start_position();
     } catch (const std::exception& e) {
         model_error_ = e.what();
     }
@@ -376,7 +394,7 @@ void ViewerSession::set_model_status(const std::string& status) {
 
 void ViewerSession::type(const std::string& text) {
     for (char c : text) {
-        const std::string keysym = c == ' ' ? "space" : std::string(1, c);
+        const std::string keysym = c == ' ' ? "space" : c == '\'' ? "apostrophe" : std::string(1, c);
         key_with(keysym.c_str(), KMOD_NONE, std::string(1, c).c_str());
     }
 }

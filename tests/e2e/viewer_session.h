@@ -51,7 +51,10 @@ private:
 // says what page each step must show.
 class ViewerSession {
 public:
-    explicit ViewerSession(const std::string& path, const std::vector<std::string>& env = {});
+    // `options` go before the path on the viewer's command line, and the
+    // model starts where they say.
+    explicit ViewerSession(const std::string& path, const std::vector<std::string>& env = {},
+                           const std::vector<std::string>& options = {});
     ~ViewerSession();
 
     bool has_window() const { return window_ != 0; }
@@ -61,7 +64,7 @@ public:
     void key(const char* keysym, bool shift = false);
     // A key with modifiers held; `text` is what SDL reports as typed with it.
     void key_with(const char* keysym, SDL_Keymod modifiers, const char* text = nullptr);
-    // Types text of letters, digits and spaces, key by key.
+    // Types text of letters, digits, spaces and apostrophes, key by key.
     void type(const std::string& text);
     // A key for the viewer alone, where the model cannot follow its timing.
     void key_unmodelled(const char* keysym);

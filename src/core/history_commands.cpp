@@ -1,0 +1,74 @@
+// Going back and forth through jumps, and marks: every jump records the view
+// it left, and the keys and marks bring views back.
+#include "core/application.h"
+
+#include "core/page_rules.h"
+#include "find/find_state.h"
+#include "find/goto_target.h"
+
+SavedView Application::current_view() const { return {clamp_to_file(offset, file_size), selection}; }
+
+void Application::record_jump(const SavedView& left) { navigation_memory.history.record(left, current_view()); }
+
+void Application::restore_view(const SavedView& view) {
+    offset = view.offset;
+    selection = view.selection;
+    cut_to_size(selection, file_size);
+    need_redraw = true;
+}
+
+bool Application::on_history_key(const SDL_Keysym& key) {
+    if (!(key.mod & KMOD_ALT) || (key.mod & (KMOD_CTRL | KMOD_SHIFT))) return false;
+    std::optional<SavedView> view;
+    if (key.sym == SDLK_LEFT) {
+        view = navigation_memory.history.back(current_view());
+    } else if (key.sym == SDLK_RIGHT) {
+        view = navigation_memory.history.forward(current_view());
+    } else {
+        return false;
+    }
+    if (view) restore_view(*view);
+    return true;
+}
+
+bool Application::on_history_text(const std::string& typed) {
+    NavigationMemory& memory = navigation_memory;
+    const PendingMark pending = memory.pending;
+    memory.pending = PendingMark::None;
+    if (pending == PendingMark::None) {
+        if (typed == "m") memory.pending = PendingMark::Set;
+        if (typed == "'") memory.pending = PendingMark::Jump;
+        return memory.pending != PendingMark::None;
+    }
+    const char name = typed.size() == 1 ? typed[0] : 0;
+    if (pending == PendingMark::Jump && name == '\'') {
+        if (const auto view = memory.history.before_last_jump(current_view())) restore_view(*view);
+        return true;
+    }
+    if (!Marks::is_name(name)) return true;  // a mark takes a letter: anything else ends the command
+    if (pending == PendingMark::Set) {
+        const uint64_t at = selection.active ? selection.first() : uint64_t(offset);
+        memory.marks.set(name, at);
+        find.status = std::string("mark ") + name + " at " + hex_offset(at);
+    } else if (const auto at = memory.marks.get(name)) {
+        const SavedView left = current_view();
+        offset = int64_t(*at & ~uint64_t(row_bytes - 1));
+        record_jump(left);
+    } else {
+        find.status = std::string("no mark ") + name;
+    }
+    need_redraw = true;
+    return true;
+}
+
+void Application::apply_start_position() {
+    const StartPosition& start = start_position;
+    if (start.at_option.empty()) return;
+    const GotoTarget target = parse_goto(start.at, file_size, 0);
+    if (!target.valid) {
+        const std::string reason = target.error.empty() ? "an offset expected" : target.error;
+        const std::string separator = start.at_option == "+" ? "" : " ";
+        throw StartError("quirn: " + start.at_option + separator + start.at + ": " + reason);
+    }
+    offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
+}

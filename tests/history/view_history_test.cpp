@@ -1,0 +1,149 @@
+#include "core/application.h"
+#include "core/command_line.h"
+#include "core/page_rules.h"
+#include "history/view_history.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SavedView view_at(int64_t offset) { return {offset, {}}; }
+
+TEST(ViewHistory, BackAndForwardLikeABrowserWithin100Views) {
+    ViewHistory history;
+    EXPECT_FALSE(history.back(view_at(0)));  // nothing before the start
+    for (int64_t i = 0; i < 150; ++i) history.record(view_at(i * 16), view_at(i * 16 + 16));
+    EXPECT_EQ(history.back_count(), ViewHistory::limit);
+    history.record(view_at(7), view_at(7));  // a jump that went nowhere is no jump
+    EXPECT_EQ(history.back_count(), ViewHistory::limit);
+
+    EXPECT_EQ(history.back(view_at(2400))->offset, 149 * 16);
+    EXPECT_EQ(history.back(view_at(149 * 16))->offset, 148 * 16);
+    EXPECT_EQ(history.forward(view_at(148 * 16))->offset, 149 * 16);
+    // A new jump forgets the views ahead.
+    history.record(view_at(149 * 16), view_at(5));
+    EXPECT_FALSE(history.forward(view_at(5)));
+    // '' swaps with the view before the last jump, twice back to the start.
+    EXPECT_EQ(history.before_last_jump(view_at(5))->offset, 149 * 16);
+    EXPECT_EQ(history.before_last_jump(view_at(149 * 16))->offset, 5);
+}
+
+class Jumps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.file_size = 100000;
+        SDL_SetModState(KMOD_NONE);
+    }
+    void send(const SDL_Event& event) {
+        bool quit = false;
+        app.handle_event(event, quit);
+    }
+    void press(SDL_Keycode sym, Uint16 mod = KMOD_NONE) {
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.keysym.sym = sym;
+        event.key.keysym.mod = mod;
+        send(event);
+    }
+    void type(const char* text) {
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        std::snprintf(event.text.text, sizeof event.text.text, "%s", text);
+        send(event);
+    }
+    Application app;
+};
+
+TEST_F(Jumps, JumpsAreRecordedAndStepsAreNot) {
+    press(SDLK_END);                 // a jump: 0 is kept
+    press(SDLK_UP);                  // steps and the wheel are not jumps
+    press(SDLK_PAGEUP);
+    type(":");
+    for (const char* c : {"4", "0"}) type(c);
+    press(SDLK_RETURN);              // go-to 0x40 selects its byte: a jump
+    ASSERT_EQ(app.offset, 0x40);
+    press(SDLK_F3);                  // a jump
+    EXPECT_EQ(app.offset, 0x1040);
+
+    press(SDLK_LEFT, KMOD_LALT);
+    EXPECT_EQ(app.offset, 0x40);
+    EXPECT_TRUE(app.selection.active);  // the go-to's selection comes back with its view
+    EXPECT_EQ(app.selection.first(), 0x40u);
+    press(SDLK_LEFT, KMOD_LALT);
+    EXPECT_EQ(app.offset, end_target(100000) - 256 - 16);
+    press(SDLK_LEFT, KMOD_LALT);
+    EXPECT_EQ(app.offset, 0);
+    press(SDLK_RIGHT, KMOD_LALT);
+    press(SDLK_RIGHT, KMOD_LALT);
+    press(SDLK_RIGHT, KMOD_LALT);
+    EXPECT_EQ(app.offset, 0x1040);
+    EXPECT_TRUE(app.selection.active);
+
+    // A view restored after the file shrank keeps only the selected bytes still there.
+    app.selection.set(0x100, 0x200);
+    press(SDLK_F4);
+    app.file_size = 0x180;
+    press(SDLK_LEFT, KMOD_LALT);
+    EXPECT_EQ(app.selection.last(), 0x17fu);
+}
+
+TEST_F(Jumps, MarksSetJumpAndSayWhatTheyDid) {
+    app.offset = 0x7e00;
+    type("m");
+    type("a");
+    EXPECT_EQ(app.find.status, "mark a at 7e00");
+    press(SDLK_HOME);
+    type("'");
+    type("b");
+    EXPECT_EQ(app.find.status, "no mark b");
+    type("'");
+    type("a");
+    EXPECT_EQ(app.offset, 0x7e00);
+    type("'");
+    type("'");  // back to the view before the jump to the mark
+    EXPECT_EQ(app.offset, 0);
+    // A mark set with a selection is at its first byte; typed "n" after m is a mark name, no search.
+    app.selection.set(0x123, 0x130);
+    type("m");
+    type("n");
+    EXPECT_EQ(app.find.status, "mark n at 123");
+    EXPECT_FALSE(app.find.searching);
+}
+
+TEST(StartPosition, CommandLineFormsAndRefusals) {
+    const auto parse = [](std::vector<std::string> words) {
+        static std::vector<std::string> kept;
+        kept = std::move(words);
+        kept.insert(kept.begin(), "quirn");
+        static std::vector<char*> argv;
+        argv.clear();
+        for (auto& word : kept) argv.push_back(word.data());
+        return parse_command_line(int(argv.size()), argv.data());
+    };
+    EXPECT_EQ(parse({"+7e00", "f"}).start.at, "7e00");
+    EXPECT_EQ(parse({"--at", "$-200", "f"}).start.at, "$-200");
+    EXPECT_EQ(parse({"--at=50%", "--select", "10..+4", "f"}).start.select, "10..+4");
+    EXPECT_STREQ(parse({"+name"}).path, "+name");  // a lone +NAME is the file
+    EXPECT_STREQ(parse({"--at", "1", "--", "--at"}).path, "--at");
+    EXPECT_EQ(parse({"--at"}).action, CommandLine::Action::Usage);
+
+    Application app;
+    app.file_size = 0x10000;
+    for (const auto& [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--at", "zz", "f"}, "quirn: --at zz: hexadecimal digits expected"},
+             {{"+12z", "f"}, "quirn: +12z: unexpected \"z\""},
+             {{"--at=20000", "f"}, "quirn: --at 20000: past the end"}}) {
+        app.start_position = parse(words).start;
+        try {
+            app.apply_start_position();
+            ADD_FAILURE() << message;
+        } catch (const StartError& e) {
+            EXPECT_EQ(e.what(), message);
+        }
+    }
+    app.start_position = parse({"+$-200", "f"}).start;
+    app.apply_start_position();
+    EXPECT_EQ(app.offset, 0xfe00);
+}
+
+}  // namespace
