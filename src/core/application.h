@@ -165,6 +165,7 @@ public:
     QueueFamilyIndices queueFamilies;  // those the device was made with
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
+    SDL_Keysym text_key{};  // the last key pressed: SDL sends the text it types after it
     SearchWorker search_worker;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
