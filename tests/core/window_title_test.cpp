@@ -25,8 +25,9 @@ TEST(WindowTitle, ControlCharactersBecomeReplacementCharacters) {
     const std::string replacement = "\xEF\xBF\xBD";
     EXPECT_EQ(window_title("a\nb\tc\x1b\x7f"), "a" + replacement + "b" + replacement + "c" + replacement +
                                                         replacement + " - quirn");
+    // C1 too; the no-break space after it stays.
     EXPECT_EQ(window_title("\x01\x1f~ \xc2\x80\xc2\x9f\xc2\xa0"),
-              replacement + replacement + "~ " + replacement + replacement + "\xc2\xa0 - quirn");  // C1; no-break space stays
+              replacement + replacement + "~ " + replacement + replacement + "\xc2\xa0 - quirn");
 }
 
 }  // namespace
