@@ -182,6 +182,7 @@ public:
     Selection selection;   // a go-to target, a search match, or the user's own
     NavigationMemory navigation_memory;
     StartPosition start_position;  // from the command line
+    SDL_Keysym text_key{};  // the last key pressed: SDL sends the text it types after it
     SearchWorker search_worker;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels

@@ -5,6 +5,9 @@
 #include "core/page_rules.h"
 #include "find/goto_target.h"
 
+#include <cctype>
+#include <utility>
+
 namespace {
 
 void pop_character(std::string& text) {
@@ -13,6 +16,28 @@ void pop_character(std::string& text) {
         text.pop_back();
         if (!continuation) return;
     }
+}
+
+// Whether SDL's text for a key is typing. It reports the text of keys
+// pressed with Ctrl or Alt too (Alt+C as "c", Ctrl+0 as "0"), which is not.
+// AltGr still types the character it makes: X11 reports it as right Alt,
+// other systems as Mode or as Ctrl+Alt, and the text then differs from the
+// key's own character.
+bool typed(const SDL_Keysym& key, const std::string& text) {
+    if (!(key.mod & (KMOD_CTRL | KMOD_ALT))) return true;
+    const bool altgr = (key.mod & (KMOD_MODE | KMOD_RALT)) || ((key.mod & KMOD_CTRL) && (key.mod & KMOD_ALT));
+    if (!altgr) return false;
+    std::string own;  // the key's character as UTF-8
+    const SDL_Keycode c = key.sym;
+    if (c < 0x80) {
+        own = {char(c)};
+    } else if (c < 0x800) {
+        own = {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+        own = {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
+    }
+    const bool shifted = own.size() == 1 && text.size() == 1 && std::toupper(uint8_t(own[0])) == uint8_t(text[0]);
+    return text != own && !shifted;
 }
 
 }  // namespace
@@ -73,6 +98,7 @@ bool Application::on_find_key(const SDL_Keysym& key) {
 }
 
 void Application::on_text_input(const char* text) {
+    if (!typed(std::exchange(text_key, SDL_Keysym{}), text)) return;
     if (find.prompt != FindState::Prompt::None) {
         for (const char* c = text; *c; ++c) {
             if (uint8_t(*c) >= 0x20 && *c != 0x7f) find.input.push_back(*c);

@@ -46,6 +46,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
+            text_key = event.key.keysym;
             if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym) &&
                 !on_history_key(event.key.keysym)) {
                 const SavedView before = current_view();

@@ -43,9 +43,12 @@ std::string window_title(const char* path) {
     std::string title;
     for (size_t i = 0; i < bytes.size();) {
         const size_t length = utf8_sequence_length(s + i, bytes.size() - i);
-        if (length == 0) {
+        // Control characters (C0, DEL and C1) would break the title's line.
+        const bool control = (length == 1 && (s[i] < 0x20 || s[i] == 0x7F)) ||
+                             (length == 2 && s[i] == 0xC2 && s[i + 1] < 0xA0);
+        if (length == 0 || control) {
             title += "\xEF\xBF\xBD";
-            ++i;
+            i += control ? length : 1;
         } else {
             title.append(bytes, i, length);
             i += length;

@@ -8,12 +8,33 @@ namespace {
 
 const size_t line_characters = 60;  // the label line holds 60 glyphs
 
-// The input's last characters when it is longer than what fits.
+bool continuation(char c) { return (uint8_t(c) & 0xC0) == 0x80; }
+
+// Glyphs on the label line: one per character, whatever its length in bytes.
+size_t glyphs(const std::string& text) {
+    size_t count = 0;
+    for (char c : text) count += !continuation(c);
+    return count;
+}
+
+// The text's first `room` characters.
+std::string head_of(const std::string& text, size_t room) {
+    size_t end = 0;
+    for (size_t count = 0; end < text.size(); ++end) {
+        if (!continuation(text[end]) && count++ == room) break;
+    }
+    return text.substr(0, end);
+}
+
+// The input's last characters, behind a "<", when it is longer than `room`.
 std::string tail(const std::string& text, size_t room) {
-    if (text.size() <= room) return text;
-    size_t from = text.size() - room;
-    while (from < text.size() && (uint8_t(text[from]) & 0xC0) == 0x80) ++from;  // not inside a character
-    return "<" + text.substr(from + 1);
+    const size_t count = glyphs(text);
+    if (count <= room) return text;
+    size_t from = 0;
+    for (size_t skip = count - (room - 1); from < text.size(); ++from) {
+        if (!continuation(text[from]) && skip-- == 0) break;
+    }
+    return "<" + text.substr(from);
 }
 
 }  // namespace
@@ -54,10 +75,13 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
         head = text_mode ? (ignore_case ? "find text, any case: \"" : "find text: \"") : "find: ";
         if (backward) head = "back " + head;
         const SearchPattern parsed = pattern();
-        if (!parsed.error.empty() && !input.empty()) after = "  " + parsed.error;
+        // Spaces alone are no hexadecimal input yet, as in the go-to prompt.
+        const bool blank = text_mode ? input.empty() : input.find_first_not_of(' ') == std::string::npos;
+        if (!parsed.error.empty() && !blank) after = "  " + parsed.error;
     }
     const std::string closing = prompt == Prompt::Search && text_mode ? "\"_" : "_";
-    const size_t fixed = head.size() + closing.size() + after.size();
+    const size_t fixed = glyphs(head) + glyphs(closing) + glyphs(after);
     const size_t room = fixed < line_characters ? line_characters - fixed : 8;
-    return (head + tail(input, room) + closing + after).substr(0, 4 * line_characters);
+    // A long error gives way at its end, so the input's end stays in sight.
+    return head_of(head + tail(input, room) + closing + after, line_characters);
 }

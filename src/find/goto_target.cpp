@@ -1,5 +1,6 @@
 #include "find/goto_target.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -77,26 +78,43 @@ std::optional<uint64_t> amount(Reader& in, std::string& error) {
     return value;
 }
 
-// "N%": a decimal share of the file, fractions allowed; nullopt if the input is not one.
+// "N%": a plain decimal share of the file (digits, one point and a fraction
+// allowed), 0 to 100; nullopt if the input is not one.
 std::optional<GotoTarget> percentage(const std::string& input, uint64_t file_size) {
     size_t end = input.find_last_not_of(' ');
     if (end == std::string::npos || input[end] != '%') return std::nullopt;
     GotoTarget target;
-    const std::string number = input.substr(0, end);
-    size_t used = 0;
-    double share = 0;
-    try {
-        share = std::stod(number, &used);
-    } catch (...) {
-        used = 0;
+    Reader in{input};
+    in.skip_spaces();
+    // whole + fraction / scale, with fraction digits past the 18th dropped.
+    uint64_t whole = 0, fraction = 0, scale = 1;
+    size_t digits = 0;
+    bool point = false;
+    for (; in.at < input.size(); ++in.at) {
+        const char c = input[in.at];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            ++digits;
+            if (!point) {
+                whole = std::min<uint64_t>(whole * 10 + uint64_t(c - '0'), 1000);  // past 100 stays past 100
+            } else if (scale < 1000000000000000000u) {
+                fraction = fraction * 10 + uint64_t(c - '0');
+                scale *= 10;
+            }
+        } else {
+            break;
+        }
     }
-    if (used == 0 || number.find_first_not_of(" ", used) != std::string::npos || share < 0 || share > 100) {
+    in.skip_spaces();
+    if (digits == 0 || in.at != end || whole > 100 || (whole == 100 && fraction > 0)) {
         target.error = "a share from 0% to 100% expected";
         return target;
     }
     // Long double keeps every byte of a 2^48-byte file exact.
-    target.offset = uint64_t((long double)file_size * share / 100.0L);
-    if (target.offset >= file_size && file_size > 0) target.offset = file_size - 1;
+    const long double share = (long double)whole * scale + fraction;
+    const long double at = (long double)file_size * share / (100.0L * scale);
+    target.offset = at < (long double)file_size ? uint64_t(at) : file_size > 0 ? file_size - 1 : 0;
     target.valid = true;
     return target;
 }

@@ -93,7 +93,9 @@ SearchPattern parse_hex_pattern(const std::string& in) {
             pattern.any.push_back(false);
             at += 2;
         } else {
-            pattern.error = std::string("unexpected \"") + c + "\"";
+            size_t end = at + 1;  // the whole character, not its first byte
+            while (end < in.size() && (uint8_t(in[end]) & 0xC0) == 0x80) ++end;
+            pattern.error = "unexpected \"" + in.substr(at, end - at) + "\"";
             return pattern;
         }
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -363,6 +364,33 @@ TEST_F(Navigation, ZoomKeysAndAShortWindowScaleEveryStep) {
     reset.key.keysym.mod = KMOD_LCTRL;
     send(reset);
     EXPECT_EQ(app.zoom, 1);
+}
+
+// A key pressed with Ctrl or Alt types nothing into a prompt, whatever text
+// SDL reports with it; AltGr (right Alt under X11, Mode, or Ctrl+Alt) types
+// the character it makes, but not the key's own.
+TEST_F(Navigation, OnlyTypingKeysTypeIntoAPrompt) {
+    app.find.prompt = FindState::Prompt::Goto;
+    const auto type = [&](SDL_Keycode sym, Uint16 mod, const char* text) {
+        SDL_Event down = key(sym);
+        down.key.keysym.mod = mod;
+        send(down);
+        SDL_Event typed{};
+        typed.type = SDL_TEXTINPUT;
+        std::strcpy(typed.text.text, text);
+        send(typed);
+    };
+    type(SDLK_1, KMOD_NONE, "1");
+    type(SDLK_0, KMOD_LCTRL, "0");
+    type(SDLK_c, KMOD_LALT, "c");
+    type(SDLK_c, KMOD_RALT, "c");
+    type(SDLK_c, KMOD_RALT | KMOD_LSHIFT, "C");
+    type(SDLK_q, KMOD_RALT, "@");
+    type(SDLK_e, KMOD_MODE, "\xe2\x82\xac");
+    type(SDLK_2, KMOD_LCTRL | KMOD_LALT, "\xc2\xb2");
+    type(SDLK_a, KMOD_LSHIFT, "A");
+    EXPECT_EQ(app.find.input, "1@\xe2\x82\xac\xc2\xb2" "A");
+    EXPECT_EQ(app.zoom, 1) << "Ctrl+0 still resets the zoom";
 }
 
 }  // namespace

@@ -21,4 +21,13 @@ TEST(WindowTitle, BytesOutsideUtf8BecomeReplacementCharacters) {
     EXPECT_EQ(window_title("\xf4\x90"), replacement + replacement + " - quirn");  // past U+10FFFF
 }
 
+TEST(WindowTitle, ControlCharactersBecomeReplacementCharacters) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    EXPECT_EQ(window_title("a\nb\tc\x1b\x7f"), "a" + replacement + "b" + replacement + "c" + replacement +
+                                                        replacement + " - quirn");
+    // C1 too; the no-break space after it stays.
+    EXPECT_EQ(window_title("\x01\x1f~ \xc2\x80\xc2\x9f\xc2\xa0"),
+              replacement + replacement + "~ " + replacement + replacement + "\xc2\xa0 - quirn");
+}
+
 }  // namespace

@@ -62,6 +62,30 @@ TEST(Find, GoToAndSearchTypedWithRealKeys) {
     EXPECT_EQ(session.process().err(), "");
 }
 
+// Keys pressed with Ctrl or Alt type nothing into a prompt, though SDL
+// reports their text: the zoom keys only zoom, Alt+C only toggles the case.
+TEST(Find, ModifiedKeysTypeNothing) {
+    REQUIRE_DISPLAY();
+    TempFile file(random_bytes(100000, 5));
+    ViewerSession session(file.path());
+    ASSERT_TRUE(session.shows_model_page("modified_start"));
+    session.key_with("g", KMOD_LCTRL);
+    session.type("1");
+    session.zoom_key("equal");
+    session.zoom_key("0");
+    session.type("0");
+    ASSERT_TRUE(session.shows_model_page("goto_after_zoom_keys"));  // "10", not "1=00"
+    session.key("Escape");
+    session.key_with("f", KMOD_LCTRL);
+    session.key("Tab");
+    session.type("ab");
+    session.key_with("c", KMOD_LALT, "c");
+    session.key_with("minus", KMOD_LCTRL, "-");
+    ASSERT_TRUE(session.shows_model_page("text_any_case"));  // "ab", any case
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+}
+
 // Past 2^40 the prompts, the status, the highlight and the label line's
 // wide offset work alike: a sparse file just past 2^40 and one of 16 TiB.
 TEST(Find, GoToAndSearchPast2To40) {

@@ -455,7 +455,9 @@ void ViewerSession::model_resized(int width, int height) {
 }
 
 void ViewerSession::zoom_key(const char* keysym) {
-    key_with(keysym, KMOD_LCTRL);
+    // With Ctrl held SDL still reports these keys' characters as typed.
+    const std::string name(keysym);
+    key_with(keysym, KMOD_LCTRL, name == "equal" ? "=" : name == "minus" ? "-" : name == "0" ? "0" : nullptr);
     // The viewer sizes its window for the zoom, as far as the screen allows;
     // the model learns the size it got.
     XWindowAttributes attributes{};

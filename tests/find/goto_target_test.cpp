@@ -1,3 +1,4 @@
+#include "find/find_state.h"
 #include "find/goto_target.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,8 @@ TEST(GotoTarget, EveryFormAndEveryError) {
         {"1M", "past the end"}, {"$", "past the end"}, {"-9000", "before the start"}, {"xyz", "hexadecimal"},
         {"1g0", "unexpected"}, {"10000000000000000", "too large"}, {"#99999999999999999999", "too large"},
         {"1000000T", "too large"}, {"101%", "share"}, {"0x", "hexadecimal"}, {"#", "digits"}, {"$*4", "+ or -"},
+        {"nan%", "share"}, {"0x32%", "share"}, {"1e2%", "share"}, {"100.5%", "share"}, {"1.2.3%", "share"},
+        {".%", "share"}, {"-0%", "share"}, {"inf%", "share"},
     };
     for (const auto& [text, why] : invalid) {
         const GotoTarget target = parse_goto(text, size, shown);
@@ -31,8 +34,51 @@ TEST(GotoTarget, EveryFormAndEveryError) {
     EXPECT_FALSE(parse_goto("", size, shown).valid);
     EXPECT_EQ(parse_goto("", size, shown).error, "");
     EXPECT_TRUE(parse_goto("0", 0, 0).valid) << "the start of an empty file";
+    EXPECT_FALSE(parse_goto("nan%", 0, 0).valid);
+    EXPECT_EQ(parse_goto(" 100.000 % ", 0, 0).offset, 0u);
+    EXPECT_EQ(parse_goto("0.5%", 1000, 0).offset, 5u);
     const uint64_t past_40_bits = (uint64_t{1} << 44);
     EXPECT_EQ(parse_goto("ffffffffff0", past_40_bits, 0).offset, 0xffffffffff0u);
+}
+
+size_t glyphs(const std::string& text) {
+    size_t count = 0;
+    for (char c : text) count += (uint8_t(c) & 0xC0) != 0x80;
+    return count;
+}
+
+// Whatever is typed, the prompt line fits the label line's 60 glyphs and
+// keeps the input's last character in sight, in every prompt and mode.
+TEST(PromptLine, FitsItsWidthWhateverIsTyped) {
+    FindState find;
+    const auto check = [&](const std::string& input) {
+        find.input = input;
+        std::string line;
+        EXPECT_NO_THROW(line = find.line(0x100000, 0)) << input;
+        EXPECT_LE(glyphs(line), 60u) << input;
+        size_t last = input.size() - 1;
+        while ((uint8_t(input[last]) & 0xC0) == 0x80) --last;
+        EXPECT_NE(line.find(input.substr(last) + (find.text_mode ? "\"_" : "_")), std::string::npos) << line;
+    };
+    find.prompt = FindState::Prompt::Goto;
+    std::string zh;
+    for (int i = 0; i < 9; ++i) zh += "\xd0\xb6";
+    check("1" + std::string(18, 'z') + zh);  // once past the end of the input
+    check("1" + std::string(34, 'z') + "\xc3\xa9");
+    find.prompt = FindState::Prompt::Search;
+    find.ignore_case = true;
+    for (const std::string character : {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"}) {
+        for (size_t ascii = 0; ascii < 70; ++ascii) {
+            for (bool text_mode : {false, true}) {
+                find.text_mode = text_mode;
+                check(std::string(ascii, 'z') + character);
+                check(character + std::string(ascii, 'z'));
+            }
+        }
+    }
+    find.text_mode = false;
+    find.input = "   ";
+    EXPECT_EQ(find.line(0, 0), "find:    _") << "spaces alone are no error yet";
 }
 
 }  // namespace
