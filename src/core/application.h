@@ -5,6 +5,7 @@
 #include "find/search_worker.h"
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
+#include "watch/live_file.h"
 
 #include <SDL2/SDL.h>
 #include <vulkan/vulkan.h>
@@ -67,14 +68,17 @@ public:
     // File window (core/file_window.cpp).
     // Reads up to `length` bytes at `position` into `buffer` and returns the
     // count; sets `file_size` and counts the read in `file_reads`. Throws
-    // "failed to open input file!" when the path cannot be opened as a file,
-    // and refuses a file past 2^48 bytes, which the page cannot address.
+    // "failed to open input file!" when the path cannot be opened as a file
+    // (with the system's reason when the open itself failed), and refuses a
+    // file past 2^48 bytes, which the page cannot address.
     int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
     // Clamps `offset` to the file, and empties `chunk` (moving `chunk_offset`)
     // when the page about to be shown leaves the window.
     void clamp_view_and_check_window();
-    // Refills an emptied `chunk` from the file; sets `file_size_changed` when
-    // the read found a new size. Throws as load_chunk does.
+    // Refills an emptied `chunk` from the file, or reads it again after a
+    // change; sets `file_size_changed` when the read found a new size. The
+    // first read throws as load_chunk does; a later one that fails keeps the
+    // bytes and records why in `live`.
     void load_file_window();
 
     // Find and go-to (core/find_commands.cpp). They change `find`, and
@@ -88,6 +92,13 @@ public:
     void run_prompt();
     void start_search(const SearchPattern& pattern, bool backward);
     OverlayBlock overlay_block() const;
+
+    // Live files (core/watch_commands.cpp). A notice re-measures the file,
+    // lets a view of the last page follow it, and has the next frame read
+    // the window again; a file that went keeps the page and says so.
+    void on_watch_notice();
+    // The find prompt or status, else the live file's line, else "".
+    std::string label_line() const;
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
@@ -166,6 +177,7 @@ public:
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
     SearchWorker search_worker;
+    LiveFile live;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows

@@ -162,6 +162,6 @@ void Application::on_search_notice() {
 }
 
 OverlayBlock Application::overlay_block() const {
-    return make_overlay_block(find.line(file_size, uint64_t(offset)), find.highlight, find.highlight_first,
+    return make_overlay_block(label_line(), find.highlight, find.highlight_first,
                               find.highlight_end, rows);
 }

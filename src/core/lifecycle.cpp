@@ -19,12 +19,17 @@ namespace {
 }  // namespace
 
 void Application::run() {
+    // Watched from before the first read, so that no change slips between;
+    // read before any window, so that a file that cannot be shown fails at
+    // once, and the first frame already shows the page.
+    live.watcher.arm(fname);
+    load_file_window();
     initWindow();
+    live.watcher.start();
     initVulkan();
     driver_preload.release();
-    // Read before the first frame, so that it already shows the page.
-    load_file_window();
     mainLoop();
+    live.watcher.stop();
     cleanup();
 }
 

@@ -1,0 +1,25 @@
+// Live files: the watcher's notices make the shown window be read again,
+// and a view of the last page follow a growing file.
+#include "core/application.h"
+
+void Application::on_watch_notice() {
+    live.watcher.take_notice();  // a change from now on sends another notice
+    need_redraw = true;
+    // The size first, so that the view can follow the end before the frame
+    // places the window and reads it.
+    const FileRead look = read_file_at(fname, 0, 0, nullptr);
+    live.error = look.error;
+    if (look.failure != FileRead::Failure::None) {
+        return;  // the page keeps its bytes
+    }
+    offset = follow_end(offset, file_size, look.size, rows);
+    if (look.size != file_size) {
+        file_size = look.size;
+    }
+    live.reread = true;
+}
+
+std::string Application::label_line() const {
+    const std::string line = find.line(file_size, uint64_t(offset));
+    return line.empty() ? live.line() : line;
+}
