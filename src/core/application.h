@@ -94,8 +94,8 @@ public:
     OverlayBlock overlay_block() const;
 
     // Live files (core/watch_commands.cpp). A notice re-measures the file,
-    // lets a view of the last page follow it, and has the next frame read
-    // the window again; a file that went keeps the page and says so.
+    // lets a view of the last page follow it, reads the window again and
+    // asks for a frame; a file that went keeps the page and says so.
     void on_watch_notice();
     // The find prompt or status, else the live file's line, else "".
     std::string label_line() const;

@@ -5,18 +5,19 @@
 void Application::on_watch_notice() {
     live.watcher.take_notice();  // a change from now on sends another notice
     need_redraw = true;
-    // The size first, so that the view can follow the end before the frame
-    // places the window and reads it.
+    // The size first, so that the view can follow the end before the window
+    // is placed; then the window is read here, so that the frame is
+    // described with the size the read found and no second frame is owed.
     const FileRead look = read_file_at(fname, 0, 0, nullptr);
     live.error = look.error;
     if (look.failure != FileRead::Failure::None) {
         return;  // the page keeps its bytes
     }
     offset = follow_end(offset, file_size, look.size, rows);
-    if (look.size != file_size) {
-        file_size = look.size;
-    }
+    file_size = look.size;
+    clamp_view_and_check_window();
     live.reread = true;
+    load_file_window();
 }
 
 std::string Application::label_line() const {

@@ -5,7 +5,9 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 
 namespace {
@@ -15,6 +17,11 @@ namespace {
 const uint32_t file_events = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 // Entries of the folder that come to or leave the path.
 const uint32_t folder_events = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM;
+
+// Notices come at most once a frame interval of a 60 Hz display, so that a
+// file written without pause costs at most one read and one frame each,
+// where the display does not pace the frames itself.
+const std::chrono::microseconds notice_interval{16667};
 
 }  // namespace
 
@@ -74,6 +81,11 @@ void FileWatcher::watch_file() {
     file_watch_ = inotify_add_watch(inotify_fd_, path_.c_str(), file_events);
 }
 
+void FileWatcher::take_notice() {
+    taken_at_.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    notice_pending_.store(false);
+}
+
 void FileWatcher::notify() {
     if (notice_pending_.exchange(true)) {
         return;  // the main thread has yet to take the last one
@@ -86,16 +98,31 @@ void FileWatcher::notify() {
 }
 
 void FileWatcher::run() {
+    using Clock = std::chrono::steady_clock;
     alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + 256)];
     pollfd fds[2] = {{inotify_fd_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    Clock::time_point last_notice;
+    // A frame interval after the last notice was sent and after it was
+    // taken: the frame it asked for is drawn after the taking.
+    auto next_notice = [&] {
+        const Clock::time_point taken{Clock::duration(taken_at_.load())};
+        return std::max(last_notice, taken) + notice_interval;
+    };
+    bool owed = false;  // a change came too soon after the last notice: told when its interval is over
     for (;;) {
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+        int timeout_ms = -1;  // with nothing owed, sleep until the kernel has news
+        if (owed) {
+            const auto left = next_notice() - Clock::now();
+            timeout_ms = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+        }
+        fds[0].revents = fds[1].revents = 0;
+        if (::poll(fds, 2, timeout_ms) < 0 && errno != EINTR) {
             return;
         }
         if (fds[1].revents) {
             return;
         }
-        bool changed = false;
+        bool changed = owed;
         for (;;) {
             const ssize_t got = ::read(inotify_fd_, buffer, sizeof buffer);
             if (got <= 0) {
@@ -128,8 +155,18 @@ void FileWatcher::run() {
                 }
             }
         }
-        if (changed) {
+        if (!changed) {
+            continue;
+        }
+        // A notice not yet taken covers this change: the main thread reads after taking it.
+        if (notice_pending_.load()) {
+            owed = false;
+        } else if (Clock::now() >= next_notice()) {
+            owed = false;
+            last_notice = Clock::now();
             notify();
+        } else {
+            owed = true;
         }
     }
 }

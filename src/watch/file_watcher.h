@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -11,7 +12,8 @@
 // to the path are all seen. Its thread sleeps in poll() until the kernel has
 // news; it touches nothing of the viewer's and tells the main thread through
 // SDL's event queue. One notice stands for any number of changes: no other
-// is sent until the main thread has taken it.
+// is sent until the main thread has taken it, nor sooner than a 60 Hz
+// frame interval after the last.
 class FileWatcher {
 public:
     FileWatcher() = default;
@@ -29,7 +31,7 @@ public:
     void stop();
     // Main thread, on receipt of a notice, before reading the file: a change
     // from now on sends another notice.
-    void take_notice() { notice_pending_.store(false); }
+    void take_notice();
 
     // The SDL event type of the notices; registered by arm().
     static Uint32 event_type();
@@ -47,4 +49,5 @@ private:
     int file_watch_ = -1;  // thread only once it runs; -1 while no file is at the path
     std::thread thread_;
     std::atomic<bool> notice_pending_{false};
+    std::atomic<int64_t> taken_at_{0};  // steady clock, nanoseconds: when the last notice was taken
 };
