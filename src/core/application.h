@@ -8,6 +8,7 @@
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
 #include "select/selection.h"
+#include "watch/live_file.h"
 
 #include <SDL2/SDL.h>
 #include <vulkan/vulkan.h>
@@ -70,14 +71,17 @@ public:
     // File window (core/file_window.cpp).
     // Reads up to `length` bytes at `position` into `buffer` and returns the
     // count; sets `file_size` and counts the read in `file_reads`. Throws
-    // "failed to open input file!" when the path cannot be opened as a file,
-    // and refuses a file past 2^48 bytes, which the page cannot address.
+    // "failed to open input file!" when the path cannot be opened as a file
+    // (with the system's reason when the open itself failed), and refuses a
+    // file past 2^48 bytes, which the page cannot address.
     int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
     // Clamps `offset` to the file, and empties `chunk` (moving `chunk_offset`)
     // when the page about to be shown leaves the window.
     void clamp_view_and_check_window();
-    // Refills an emptied `chunk` from the file; sets `file_size_changed` when
-    // the read found a new size. Throws as load_chunk does.
+    // Refills an emptied `chunk` from the file, or reads it again after a
+    // change; sets `file_size_changed` when the read found a new size. The
+    // first read throws as load_chunk does; a later one that fails keeps the
+    // bytes and records why in `live`.
     void load_file_window();
 
     // Find and go-to (core/find_commands.cpp). They change `find`, and
@@ -102,6 +106,12 @@ public:
     // Moves the view to the --at expression given at start; throws
     // StartError with the go-to prompt's reason when it is refused.
     void apply_start_position();
+    // Live files (core/watch_commands.cpp). A notice re-measures the file,
+    // lets a view of the last page follow it, reads the window again and
+    // asks for a frame; a file that went keeps the page and says so.
+    void on_watch_notice();
+    // The find prompt or status, else the live file's line, else "".
+    std::string label_line() const;
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
@@ -184,6 +194,7 @@ public:
     StartPosition start_position;  // from the command line
     SDL_Keysym text_key{};  // the last key pressed: SDL sends the text it types after it
     SearchWorker search_worker;
+    LiveFile live;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows

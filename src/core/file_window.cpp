@@ -2,87 +2,23 @@
 
 #include "core/page_rules.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cstring>
 #include <stdexcept>
-
-namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// The view block carries sizes and offsets in 48 bits.
-const uint64_t largest_file = uint64_t{1} << 48;
-
-[[noreturn]] void fail_to_open() { throw std::runtime_error("failed to open input file!"); }
-
-// The file's length in bytes, for the kinds of file a hex viewer can show.
-uint64_t measure(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        fail_to_open();
-    }
-    if (S_ISREG(info.st_mode)) {
-        return uint64_t(info.st_size);
-    }
-    if (S_ISBLK(info.st_mode)) {
-        const off_t end = ::lseek(fd, 0, SEEK_END);
-        return end > 0 ? uint64_t(end) : 0;
-    }
-    if (S_ISCHR(info.st_mode)) {
-        return 0;  // a device such as /dev/null has no length: shown as empty
-    }
-    fail_to_open();  // a directory, pipe or socket has no bytes at positions
-}
-
-}  // namespace
+#include <string>
 
 int64_t Application::load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer) {
     ++file_reads;
-    // Non-blocking, so that a FIFO nobody writes to cannot hang the open;
-    // measure() then rejects it.
-    const FileDescriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (file.get() < 0) {
-        fail_to_open();
+    const FileRead read = read_file_at(path, position, length, buffer);
+    switch (read.failure) {
+        case FileRead::Failure::None: break;
+        case FileRead::Failure::Open:
+            throw std::runtime_error(std::string("failed to open input file! ") + std::strerror(read.error));
+        case FileRead::Failure::NotAFile: throw std::runtime_error("failed to open input file!");
+        case FileRead::Failure::TooLarge:
+            throw std::runtime_error("failed to show input file: it is larger than 256 TiB!");
     }
-    file_size = measure(file.get());
-    if (file_size > largest_file) {
-        throw std::runtime_error("failed to show input file: it is larger than 256 TiB!");
-    }
-    if (position >= file_size) {
-        return 0;
-    }
-    if (length > file_size - position) {
-        length = file_size - position;
-    }
-    uint64_t done = 0;
-    while (done < length) {
-        const ssize_t got = ::pread(file.get(), buffer + done, length - done, off_t(position + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;  // an unreadable stretch stays zero, like the bytes past the end
-        }
-        done += uint64_t(got);
-    }
-    return int64_t(done);
+    file_size = read.size;
+    return int64_t(read.done);
 }
 
 void Application::clamp_view_and_check_window() {
@@ -94,14 +30,34 @@ void Application::clamp_view_and_check_window() {
 }
 
 void Application::load_file_window() {
-    if (!chunk.empty()) {
+    if (!chunk.empty() && !live.reread) {
         return;
     }
-    chunk.assign(chunk_capacity, 0);
+    live.reread = false;
     const uint64_t known_size = file_size;
-    load_chunk(fname, chunk_offset, chunk_capacity, chunk.data());
+    if (!live.shown) {
+        // The first read: a file that cannot be shown ends the run.
+        chunk.assign(chunk_capacity, 0);
+        load_chunk(fname, chunk_offset, chunk_capacity, chunk.data());
+        live.shown = true;
+    } else {
+        // Later the page keeps the bytes it has, and the label line says why.
+        live.fresh_window.assign(chunk_capacity, 0);
+        ++file_reads;
+        const FileRead read = read_file_at(fname, chunk_offset, chunk_capacity, live.fresh_window.data());
+        live.error = read.error;
+        if (read.failure != FileRead::Failure::None) {
+            if (chunk.empty()) {
+                chunk.assign(chunk_capacity, 0);  // a window never read has nothing to keep
+            }
+            return;
+        }
+        chunk.swap(live.fresh_window);
+        file_size = read.size;
+    }
     // This frame was described with the old size: draw once more with the new one.
     if (file_size != known_size) {
         file_size_changed = true;
+        cut_to_size(selection, file_size);
     }
 }

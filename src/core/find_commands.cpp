@@ -189,6 +189,5 @@ void Application::on_search_notice() {
 }
 
 OverlayBlock Application::overlay_block() const {
-    return make_overlay_block(find.line(file_size, uint64_t(offset)), selection.active, selection.first(),
-                              selection.end(), rows);
+    return make_overlay_block(label_line(), selection.active, selection.first(), selection.end(), rows);
 }

@@ -19,14 +19,19 @@ namespace {
 }  // namespace
 
 void Application::run() {
-    // Read before the window opens: a start position is checked against the
-    // file's size, and the first frame already shows the page.
+    // Watched from before the first read, so that no change slips between;
+    // read before any window, so that a file that cannot be shown fails at
+    // once, a start position is checked against the file's size, and the
+    // first frame already shows the page.
+    live.watcher.arm(fname);
     load_file_window();
     apply_start_position();
     initWindow();
+    live.watcher.start();
     initVulkan();
     driver_preload.release();
     mainLoop();
+    live.watcher.stop();
     cleanup();
 }
 

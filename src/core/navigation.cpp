@@ -85,6 +85,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
         default:
             if (event.type == SearchWorker::event_type()) {
                 on_search_notice();
+            } else if (event.type == FileWatcher::event_type()) {
+                on_watch_notice();
             }
             break;
     }

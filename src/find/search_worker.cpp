@@ -1,6 +1,7 @@
 #include "find/search_worker.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -65,6 +66,14 @@ void SearchWorker::run(std::string path, SearchRequest request, uint64_t generat
             publish(state);
         });
         ::close(fd);
+        // A file that shrank while it was searched no longer holds the
+        // match: the page could not show it.
+        struct stat now {};
+        if (state.outcome.kind == SearchOutcome::Kind::Found &&
+            (::stat(path.c_str(), &now) != 0 ||
+             (S_ISREG(now.st_mode) && state.outcome.offset + request.pattern.bytes.size() > uint64_t(now.st_size)))) {
+            state.outcome = SearchOutcome{};
+        }
     }
     state.running = false;
     state.seconds = elapsed();

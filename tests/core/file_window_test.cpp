@@ -1,4 +1,5 @@
 #include "core/application.h"
+#include "core/page_rules.h"
 #include "render/view_block.h"
 #include "support/temp_file.h"
 
@@ -147,7 +148,8 @@ TEST_F(FileWindow, ReadsAreAbsoluteAtAnyDistance) {
 TEST_F(FileWindow, UnreadablePathsFailWithTheMessage) {
     char missing[] = "/nonexistent/quirn/file";
     char directory[] = "/tmp";
-    for (char* path : {missing, directory}) {
+    for (auto [path, message] : {std::pair{missing, "failed to open input file! No such file or directory"},
+                                 std::pair{directory, "failed to open input file!"}}) {
         Application viewer;
         viewer.set_fname(path);
         UniformBufferObject ubo;
@@ -155,7 +157,7 @@ TEST_F(FileWindow, UnreadablePathsFailWithTheMessage) {
             viewer.fill_view_block(ubo);
             ADD_FAILURE() << path << " was accepted";
         } catch (const std::runtime_error& e) {
-            EXPECT_STREQ(e.what(), "failed to open input file!");
+            EXPECT_STREQ(e.what(), message);
         }
     }
 }
@@ -212,14 +214,106 @@ TEST_F(FileWindow, NewSizeIsLearnedAtTheNextReadAndAsksForAFrame) {
     EXPECT_EQ(app.offset, 50000 & ~15) << "the next frame clamps to the new end";
 }
 
-TEST_F(FileWindow, DeletedFileFailsOnlyWhenAReadIsNeeded) {
+// --- Live files: what a watcher's notice does to the window and the view ---
+
+TEST(LiveFileRules, OnlyAViewOfTheLastPageFollowsTheEnd) {
+    const uint64_t size = 100000;
+    const int64_t end = end_target(size, page_rows);
+    EXPECT_EQ(follow_end(end, size, size + 5000, page_rows), end_target(size + 5000, page_rows));
+    // The old end on the shown rows, a little short of the End key's target.
+    EXPECT_EQ(follow_end(end - 16, size, size + 5000, page_rows), end_target(size + 5000, page_rows));
+    EXPECT_EQ(follow_end(int64_t(size & ~uint64_t{15}), size, size + 5, page_rows), int64_t(size & ~uint64_t{15}))
+        << "a view below the End key's target does not move back";
+    const int64_t last_byte_below = int64_t(size) - page_bytes_for(page_rows) - 16;
+    EXPECT_EQ(follow_end(last_byte_below + 16, size, size + 5000, page_rows), end_target(size + 5000, page_rows))
+        << "the last byte on the last row";
+    EXPECT_EQ(follow_end(last_byte_below, size, size + 5000, page_rows), last_byte_below)
+        << "the last byte a row below the page: no follow";
+    EXPECT_EQ(follow_end(0, size, size + 5000, page_rows), 0);
+    EXPECT_EQ(follow_end(end, size, size - 5000, page_rows), end) << "shrinking leaves it to the end clamp";
+    EXPECT_EQ(follow_end(0, 1000, 5000, page_rows), end_target(5000, page_rows)) << "a file that fit a page";
+    EXPECT_EQ(follow_end(0, 0, 100, 10), 0);
+    EXPECT_EQ(follow_end(0, 0, 1000, 10), end_target(1000, 10)) << "a short window follows its own last page";
+}
+
+TEST_F(FileWindow, NoticeReadsTheWindowAgainAndTheLastPageFollows) {
+    TempFile file(counting_bytes(100000));
+    open(file);
+    frame();
+    frame_at(end_target(100000));
+    app.file_size_changed = false;
+    const std::vector<uint8_t> more = random_bytes(5000, 3);
+    file.write_at(100000, more);
+    uint64_t reads = app.file_reads;
+    app.on_watch_notice();
+    frame();
+    EXPECT_EQ(app.file_size, 105000u);
+    EXPECT_FALSE(app.file_size_changed) << "the frame was described with the new size";
+    EXPECT_EQ(app.offset, end_target(105000));
+    EXPECT_EQ(app.chunk[105000 - 1 - app.chunk_offset], more.back());
+    EXPECT_EQ(app.file_reads - reads, 1u);
+
+    frame_at(50000);  // in the middle: written over, the view stays
+    file.write_at(50016, {0xAB, 0xCD});
+    app.on_watch_notice();
+    frame();
+    EXPECT_EQ(app.offset, 50000);
+    EXPECT_EQ(app.chunk[50017 - app.chunk_offset], 0xCD);
+
+    file.resize(20000);
+    app.on_watch_notice();
+    frame();
+    EXPECT_EQ(app.offset, 20000) << "the usual end clamp";
+
+    TempFile small(counting_bytes(1000));  // read once, unless it changes
+    Application viewer;
+    viewer.set_fname(small.c_path());
+    UniformBufferObject ubo;
+    viewer.fill_view_block(ubo);
+    small.write_at(10, {0xEE});
+    small.write_at(1000, random_bytes(500, 4));
+    reads = viewer.file_reads;
+    viewer.on_watch_notice();
+    viewer.fill_view_block(ubo);
+    EXPECT_EQ(viewer.file_reads - reads, 1u);
+    EXPECT_EQ(viewer.chunk[10], 0xEE);
+    EXPECT_EQ(viewer.offset, end_target(1500)) << "the whole file was its last page";
+    EXPECT_EQ(viewer.chunk_offset, 0u);
+}
+
+TEST_F(FileWindow, FileThatGoesKeepsThePageUntilOneIsBack) {
     auto file = std::make_unique<TempFile>(counting_bytes(100000));
     std::string path = file->path();
     app.set_fname(path.data());
+    frame_at(4096);
+    const std::vector<uint8_t> page = app.chunk;
+    ::unlink(path.c_str());
+    EXPECT_NO_THROW(app.on_watch_notice());
+    EXPECT_NO_THROW(frame());
+    EXPECT_EQ(app.chunk, page);
+    EXPECT_EQ(app.file_size, 100000u);
+    EXPECT_EQ(app.label_line(), "file removed");
+    EXPECT_NO_THROW(frame_at(90000)) << "moving on reads nothing, ends nothing";
+    EXPECT_EQ(app.label_line(), "file removed");
+
+    app.find.status = "not found";
+    EXPECT_EQ(app.label_line(), "not found") << "find's line comes first";
+    app.find.status.clear();
+
+    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);  // something else at the path
+    app.on_watch_notice();
     frame();
-    file.reset();
-    EXPECT_NO_THROW(frame_at(160));
-    EXPECT_THROW(frame_at(50000), std::runtime_error);
+    EXPECT_EQ(app.label_line(), "cannot read: Is a directory");
+    ASSERT_EQ(::rmdir(path.c_str()), 0);
+
+    TempFile again(random_bytes(120000, 5));  // a new file moved to the path
+    ASSERT_EQ(std::rename(again.path().c_str(), path.c_str()), 0);
+    app.on_watch_notice();
+    frame();
+    EXPECT_EQ(app.label_line(), "");
+    EXPECT_EQ(app.file_size, 120000u);
+    EXPECT_EQ(app.offset, 90000);
+    EXPECT_EQ(app.chunk[90000 - app.chunk_offset], random_bytes(120000, 5)[90000]);
 }
 
 // Past 2^48 bytes the page cannot address the file: a clear failure instead

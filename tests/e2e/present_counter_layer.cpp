@@ -1,7 +1,8 @@
 // A test-only Vulkan layer that counts the frames an application presents.
 // Enabled from outside through the loader's environment (VK_LAYER_PATH,
 // VK_INSTANCE_LAYERS); it writes the running count, as decimal text, to the
-// file named by QUIRN_PRESENT_COUNT_FILE after every present.
+// file named by QUIRN_PRESENT_COUNT_FILE after every present, and appends
+// each present's CLOCK_MONOTONIC time in seconds to QUIRN_PRESENT_LOG.
 #include <vulkan/vk_layer.h>
 #include <vulkan/vulkan.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -31,6 +33,21 @@ void record_count() {
         (void)!::write(fd, text, size_t(length));
         ::close(fd);
     }
+}
+
+void record_time() {
+    static const int fd = [] {
+        const char* path = std::getenv("QUIRN_PRESENT_LOG");
+        return path ? ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+    }();
+    if (fd < 0) {
+        return;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char text[48];
+    const int length = std::snprintf(text, sizeof text, "%lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
+    (void)!::write(fd, text, size_t(length));
 }
 
 template <typename Info, typename Kind>
@@ -79,6 +96,7 @@ VKAPI_ATTR VkResult VKAPI_CALL QueuePresentKHR(VkQueue queue, const VkPresentInf
     const VkResult result = next_present(queue, info);
     ++presents;
     record_count();
+    record_time();
     return result;
 }
 

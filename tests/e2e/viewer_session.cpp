@@ -392,6 +392,12 @@ void ViewerSession::set_model_status(const std::string& status) {
     model_overlay_ = model_.overlay_block();
 }
 
+void ViewerSession::file_changed() {
+    SDL_Event notice{};
+    notice.type = FileWatcher::event_type();
+    apply_to_model(notice);
+}
+
 void ViewerSession::type(const std::string& text) {
     for (char c : text) {
         const std::string keysym = c == ' ' ? "space" : c == '\'' ? "apostrophe" : std::string(1, c);

@@ -70,6 +70,9 @@ public:
     void key_unmodelled(const char* keysym);
     // What the viewer shows after such keys: no prompt, and this status.
     void set_model_status(const std::string& status);
+    // The test changed the file: the model takes the notice the viewer's
+    // watcher sends, and reads the file as it is now.
+    void file_changed();
     void wheel(bool away_from_user);
     void press_left(int x, int y);
     void move_mouse(int x, int y);

@@ -87,10 +87,13 @@ TEST(EntryPoint, StartupFailuresEndWithOneClearLine) {
 TEST(EntryPoint, UnreadablePathsFailBeforeAnyWindow) {
     REQUIRE_DISPLAY();
     TempFile file({1, 2, 3});
-    for (const std::string& path : {std::string("/nonexistent/file"), std::filesystem::path(file.path()).parent_path().string()}) {
+    const std::string folder = std::filesystem::path(file.path()).parent_path().string();
+    for (const auto& [path, message] : {std::pair{std::string("/nonexistent/file"),
+                                                  std::string("failed to open input file! No such file or directory\n")},
+                                        std::pair{folder, std::string("failed to open input file!\n")}}) {
         ViewerProcess viewer({path});
         EXPECT_EQ(viewer.wait_exit(), 1) << path;
-        EXPECT_EQ(viewer.err(), "failed to open input file!\n") << path;
+        EXPECT_EQ(viewer.err(), message) << path;
         EXPECT_EQ(viewer.out(), "") << "no set-up ran";
     }
 }

@@ -1,0 +1,27 @@
+// Live files: the watcher's notices make the shown window be read again,
+// and a view of the last page follow a growing file.
+#include "core/application.h"
+
+void Application::on_watch_notice() {
+    live.watcher.take_notice();  // a change from now on sends another notice
+    need_redraw = true;
+    // The size first, so that the view can follow the end before the window
+    // is placed; then the window is read here, so that the frame is
+    // described with the size the read found and no second frame is owed.
+    const FileRead look = read_file_at(fname, 0, 0, nullptr);
+    live.error = look.error;
+    if (look.failure != FileRead::Failure::None) {
+        return;  // the page keeps its bytes
+    }
+    offset = follow_end(offset, file_size, look.size, rows);
+    file_size = look.size;
+    cut_to_size(selection, file_size);
+    clamp_view_and_check_window();
+    live.reread = true;
+    load_file_window();
+}
+
+std::string Application::label_line() const {
+    const std::string line = find.line(file_size, uint64_t(offset));
+    return line.empty() ? live.line() : line;
+}

@@ -1,0 +1,172 @@
+#include "watch/file_watcher.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+
+namespace {
+
+// What counts as a change of the file itself: its bytes, its length, its
+// mode (it may become unreadable), and its leaving the path.
+const uint32_t file_events = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+// Entries of the folder that come to or leave the path.
+const uint32_t folder_events = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM;
+
+// Notices come at most once a frame interval of a 60 Hz display, so that a
+// file written without pause costs at most one read and one frame each,
+// where the display does not pace the frames itself.
+const std::chrono::microseconds notice_interval{16667};
+
+}  // namespace
+
+Uint32 FileWatcher::event_type() {
+    static const Uint32 type = SDL_RegisterEvents(1);
+    return type;
+}
+
+bool FileWatcher::arm(const std::string& path) {
+    stop();
+    event_type();  // registered here, on the main thread
+    path_ = path;
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    name_ = slash == std::string::npos ? path : path.substr(slash + 1);
+    inotify_fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    stop_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (inotify_fd_ >= 0) {
+        folder_watch_ = inotify_add_watch(inotify_fd_, folder.c_str(), folder_events | IN_ONLYDIR);
+    }
+    if (inotify_fd_ < 0 || stop_fd_ < 0 || folder_watch_ < 0 || name_.empty()) {
+        stop();
+        return false;
+    }
+    watch_file();
+    return true;
+}
+
+void FileWatcher::start() {
+    if (inotify_fd_ >= 0 && !thread_.joinable()) {
+        thread_ = std::thread(&FileWatcher::run, this);
+    }
+}
+
+void FileWatcher::stop() {
+    if (thread_.joinable()) {
+        const uint64_t one = 1;
+        (void)!::write(stop_fd_, &one, sizeof one);
+        thread_.join();
+    }
+    for (int* fd : {&inotify_fd_, &stop_fd_}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+    folder_watch_ = -1;
+    file_watch_ = -1;
+}
+
+// Watches whatever file is at the path now; the watch of a file that left
+// the path goes, so that writes to it elsewhere wake nobody.
+void FileWatcher::watch_file() {
+    if (file_watch_ >= 0) {
+        inotify_rm_watch(inotify_fd_, file_watch_);
+    }
+    file_watch_ = inotify_add_watch(inotify_fd_, path_.c_str(), file_events);
+}
+
+void FileWatcher::take_notice() {
+    taken_at_.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    notice_pending_.store(false);
+}
+
+void FileWatcher::notify() {
+    if (notice_pending_.exchange(true)) {
+        return;  // the main thread has yet to take the last one
+    }
+    SDL_Event event{};
+    event.type = event_type();
+    if (SDL_PushEvent(&event) != 1) {
+        notice_pending_.store(false);  // a full queue: the next change tries again
+    }
+}
+
+void FileWatcher::run() {
+    using Clock = std::chrono::steady_clock;
+    alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + 256)];
+    pollfd fds[2] = {{inotify_fd_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    Clock::time_point last_notice;
+    // A frame interval after the last notice was sent and after it was
+    // taken: the frame it asked for is drawn after the taking.
+    auto next_notice = [&] {
+        const Clock::time_point taken{Clock::duration(taken_at_.load())};
+        return std::max(last_notice, taken) + notice_interval;
+    };
+    bool owed = false;  // a change came too soon after the last notice: told when its interval is over
+    for (;;) {
+        int timeout_ms = -1;  // with nothing owed, sleep until the kernel has news
+        if (owed) {
+            const auto left = next_notice() - Clock::now();
+            timeout_ms = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+        }
+        fds[0].revents = fds[1].revents = 0;
+        if (::poll(fds, 2, timeout_ms) < 0 && errno != EINTR) {
+            return;
+        }
+        if (fds[1].revents) {
+            return;
+        }
+        bool changed = owed;
+        for (;;) {
+            const ssize_t got = ::read(inotify_fd_, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;  // drained (EAGAIN)
+            }
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += ssize_t(sizeof(inotify_event) + event->len);
+                if (event->mask & IN_Q_OVERFLOW) {
+                    watch_file();  // events were lost: look afresh
+                    changed = true;
+                } else if (event->wd == folder_watch_) {
+                    if (event->len == 0 || name_ != event->name) {
+                        continue;
+                    }
+                    changed = true;
+                    if (event->mask & (IN_CREATE | IN_MOVED_TO)) {
+                        watch_file();
+                    }
+                } else if (event->wd == file_watch_ && file_watch_ >= 0) {
+                    if (event->mask & IN_IGNORED) {
+                        file_watch_ = -1;
+                    } else {
+                        changed = true;
+                        if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+                            inotify_rm_watch(inotify_fd_, file_watch_);
+                            file_watch_ = -1;
+                        }
+                    }
+                }
+            }
+        }
+        if (!changed) {
+            continue;
+        }
+        // A notice not yet taken covers this change: the main thread reads after taking it.
+        if (notice_pending_.load()) {
+            owed = false;
+        } else if (Clock::now() >= next_notice()) {
+            owed = false;
+            last_notice = Clock::now();
+            notify();
+        } else {
+            owed = true;
+        }
+    }
+}

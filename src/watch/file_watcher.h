@@ -1,0 +1,53 @@
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+// Watches one path with inotify, on the file and on its folder, so that a
+// write, a truncation, a delete, a move away and a file created or renamed
+// to the path are all seen. Its thread sleeps in poll() until the kernel has
+// news; it touches nothing of the viewer's and tells the main thread through
+// SDL's event queue. One notice stands for any number of changes: no other
+// is sent until the main thread has taken it, nor sooner than a 60 Hz
+// frame interval after the last.
+class FileWatcher {
+public:
+    FileWatcher() = default;
+    ~FileWatcher() { stop(); }
+    FileWatcher(const FileWatcher&) = delete;
+    FileWatcher& operator=(const FileWatcher&) = delete;
+
+    // Sets the watches; changes from here on are kept by the kernel until
+    // start() runs the thread. False where inotify is not to be had: the
+    // file is then shown as it is read, as without a watcher.
+    bool arm(const std::string& path);
+    // Runs the thread; SDL's event queue must be up.
+    void start();
+    // Ends the thread and closes the watches.
+    void stop();
+    // Main thread, on receipt of a notice, before reading the file: a change
+    // from now on sends another notice.
+    void take_notice();
+
+    // The SDL event type of the notices; registered by arm().
+    static Uint32 event_type();
+
+private:
+    void run();
+    void watch_file();
+    void notify();
+
+    std::string path_;
+    std::string name_;    // the last part of the path, as the folder's events name it
+    int inotify_fd_ = -1;
+    int stop_fd_ = -1;    // an eventfd that ends the thread's poll
+    int folder_watch_ = -1;
+    int file_watch_ = -1;  // thread only once it runs; -1 while no file is at the path
+    std::thread thread_;
+    std::atomic<bool> notice_pending_{false};
+    std::atomic<int64_t> taken_at_{0};  // steady clock, nanoseconds: when the last notice was taken
+};

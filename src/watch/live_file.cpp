@@ -1,0 +1,109 @@
+#include "watch/live_file.h"
+
+#include "core/page_rules.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The view block carries sizes and offsets in 48 bits.
+const uint64_t largest_file = uint64_t{1} << 48;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The file's length in bytes, for the kinds of file a hex viewer can show.
+void measure(int fd, FileRead& read) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        read.failure = FileRead::Failure::Open;
+        read.error = errno;
+    } else if (S_ISREG(info.st_mode)) {
+        read.size = uint64_t(info.st_size);
+    } else if (S_ISBLK(info.st_mode)) {
+        const off_t end = ::lseek(fd, 0, SEEK_END);
+        read.size = end > 0 ? uint64_t(end) : 0;
+    } else if (S_ISCHR(info.st_mode)) {
+        read.size = 0;  // a device such as /dev/null has no length: shown as empty
+    } else {
+        // A directory, pipe or socket has no bytes at positions.
+        read.failure = FileRead::Failure::NotAFile;
+        read.error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    }
+}
+
+}  // namespace
+
+FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint8_t* buffer) {
+    FileRead read;
+    // Non-blocking, so that a FIFO nobody writes to cannot hang the open;
+    // measure() then rejects it.
+    const FileDescriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (file.get() < 0) {
+        read.failure = FileRead::Failure::Open;
+        read.error = errno;
+        return read;
+    }
+    measure(file.get(), read);
+    if (read.failure == FileRead::Failure::None && read.size > largest_file) {
+        read.failure = FileRead::Failure::TooLarge;
+        read.error = EFBIG;
+    }
+    if (read.failure != FileRead::Failure::None || position >= read.size) {
+        return read;
+    }
+    if (length > read.size - position) {
+        length = read.size - position;
+    }
+    while (read.done < length) {
+        const ssize_t got = ::pread(file.get(), buffer + read.done, length - read.done, off_t(position + read.done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;  // an unreadable stretch stays as it was, like the bytes past the end
+        }
+        read.done += uint64_t(got);
+    }
+    return read;
+}
+
+std::string LiveFile::line() const {
+    if (error == 0) {
+        return "";
+    }
+    if (error == ENOENT) {
+        return "file removed";
+    }
+    return std::string("cannot read: ") + std::strerror(error);
+}
+
+bool shows_last_page(int64_t offset, uint64_t size, int rows) {
+    return offset >= end_target(size, rows) || size <= uint64_t(offset) + uint64_t(page_bytes_for(rows));
+}
+
+int64_t follow_end(int64_t offset, uint64_t old_size, uint64_t new_size, int rows) {
+    if (new_size > old_size && shows_last_page(offset, old_size, rows)) {
+        const int64_t target = end_target(new_size, rows);
+        return target > offset ? target : offset;
+    }
+    return offset;
+}
