@@ -38,7 +38,9 @@ struct SearchOutcome {
 // being set. Calls `progress` at most every `report_every`, once a block is
 // at hand and before it is scanned. Covers the file as long as it was at the
 // start, or up to its new end if it shrinks; a fault in a mapping past that
-// end is caught. Memory is about two blocks, whatever the file's size.
+// end is caught. Memory is at most three blocks, whatever the file's size:
+// the mapping, a buffer once a block was read, and a folded copy for a
+// search in any case.
 SearchOutcome run_search(int fd, const SearchRequest& request, const std::atomic<bool>& cancel,
                          const std::function<void(const SearchProgress&)>& progress,
                          size_t block_bytes = size_t{4} << 20,
