@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool backward = argc > 3 && std::strcmp(argv[3], "back") == 0;
-    const size_t block = (argc > 4 ? size_t(std::atoi(argv[4])) : 4096) << 10;
+    const size_t block = argc > 4 ? size_t(std::atoi(argv[4])) << 10 : size_t{4} << 20;
     const int fd = ::open(argv[1], O_RDONLY);
     const off_t size = ::lseek(fd, 0, SEEK_END);
     std::atomic<bool> cancel{false};

@@ -1,19 +1,26 @@
 #include "find/search_engine.h"
 
 #include "find/byte_filter.h"
+#include "find/mapped_read_guard.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
 
-const uint64_t read_alignment = 4096;  // whole logical blocks, for block devices
+const uint64_t page_size = uint64_t(::sysconf(_SC_PAGESIZE));
+// Whole pages, which mappings need, and whole logical blocks, for block devices.
+const uint64_t alignment = std::max<uint64_t>(4096, page_size);
 
 uint8_t fold(uint8_t c) { return c >= 'A' && c <= 'Z' ? uint8_t(c + 32) : c; }
 
@@ -101,10 +108,11 @@ private:
 class Scan {
 public:
     Scan(int fd, const SearchPattern& pattern, const std::atomic<bool>& cancel,
-         const std::function<void(const SearchProgress&)>& progress, size_t block_bytes)
+         const std::function<void(const SearchProgress&)>& progress, size_t block_bytes,
+         std::chrono::milliseconds report_every)
         : fd_(fd), matcher_(pattern), cancel_(cancel), progress_(progress),
-          block_(std::max<size_t>(block_bytes, read_alignment)), skip_holes_(matcher_.needs_data()),
-          last_report_(std::chrono::steady_clock::now()) {}
+          block_(std::max<size_t>(block_bytes, alignment)), skip_holes_(matcher_.needs_data()),
+          report_every_(report_every), last_report_(std::chrono::steady_clock::now()) {}
 
     SearchOutcome failed(const std::string& error) {
         SearchOutcome outcome;
@@ -113,10 +121,9 @@ public:
         return outcome;
     }
 
-    bool measure() {
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0) return false;
-        size_ = S_ISBLK(info.st_mode) ? uint64_t(std::max<off_t>(::lseek(fd_, 0, SEEK_END), 0)) : uint64_t(info.st_size);
+    bool measure(bool backward) {
+        if (!current_size(size_)) return false;
+        if (!backward) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
         // A file without holes is searched without asking for them again.
         const off_t first_hole = ::lseek(fd_, 0, SEEK_HOLE);
         if (first_hole >= 0 && uint64_t(first_hole) >= size_) {
@@ -131,7 +138,7 @@ public:
     int64_t range(uint64_t from, uint64_t to, bool backward) {
         to = std::min(to, size_);
         if (backward && skip_holes_) return sparse_range_backward(from, to);
-        while (from < to) {
+        while (from < (to = std::min(to, size_))) {  // the file may shrink on the way
             if (cancel_.load(std::memory_order_relaxed)) return -2;
             uint64_t first, last;
             if (!backward) {
@@ -142,8 +149,7 @@ public:
                 last = to;
                 first = to - std::min<uint64_t>(block_, to - from);
             }
-            report(backward ? first : last);
-            const int64_t found = block(first, last, backward);
+            const int64_t found = block(first, last, backward, backward ? first : last);
             if (found != -1) return found;
             if (backward) {
                 to = first;
@@ -192,7 +198,7 @@ private:
                 const uint64_t end = std::min(to, run->second);
                 for (uint64_t last = end; last > first;) {
                     const uint64_t block_first = last - std::min<uint64_t>(block_, last - first);
-                    const int64_t found = block(block_first, last, true);
+                    const int64_t found = block(block_first, last, true, block_first);
                     if (found != -1) return found;
                     last = block_first;
                 }
@@ -227,29 +233,109 @@ private:
         return uint64_t(data);
     }
 
-    int64_t block(uint64_t first, uint64_t last, bool backward) {
-        const uint64_t read_from = first & ~(read_alignment - 1);
+    bool current_size(uint64_t& size) const {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0) return false;
+        size = S_ISBLK(info.st_mode) ? uint64_t(std::max<off_t>(::lseek(fd_, 0, SEEK_END), 0)) : uint64_t(info.st_size);
+        return true;
+    }
+
+    // The search keeps to the size the file had when it began; a file that
+    // shrinks is searched up to its new end.
+    void shrank() {
+        uint64_t now = 0;
+        if (current_size(now)) size_ = std::min(size_, now);
+    }
+
+    // Matches starting in [first, last), with the n - 1 bytes after `last`
+    // that they may need; progress is reported once the bytes are at hand.
+    int64_t block(uint64_t first, uint64_t last, bool backward, uint64_t report_at) {
+        const uint64_t read_from = first & ~(alignment - 1);
         const uint64_t wanted_end = std::min(size_, last + matcher_.length() - 1);
-        const uint64_t read_end =
-            std::min(size_, (wanted_end + read_alignment - 1) & ~(read_alignment - 1));
-        buffer_.resize(size_t(read_end - read_from));
+        const uint64_t read_end = std::min(size_, (wanted_end + alignment - 1) & ~(alignment - 1));
+        bytes_done_ += last - first;
+        if (read_end <= first) return -1;
+        int64_t found = mappable_ ? mapped_block(read_from, read_end, first, last, backward, report_at) : unread;
+        if (found == unread) found = read_block(read_from, read_end, first, last, backward, report_at);
+        return found;
+    }
+
+    // The block scanned in place, through a mapping: no copy, and the page
+    // faults map 16 pages each (populating the tables with madvise costs
+    // more). Returns `unread` when the block must be read instead: the file
+    // cannot be mapped, the block is not in the page cache (reads keep the
+    // kernel's readahead further ahead of the scan than faults do), or the
+    // file shrank under the mapping.
+    int64_t mapped_block(uint64_t read_from, uint64_t read_end, uint64_t first, uint64_t last, bool backward,
+                         uint64_t report_at) {
+        const size_t length = size_t(read_end - read_from);
+        void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, off_t(read_from));
+        if (map == MAP_FAILED) {
+            mappable_ = false;
+            return unread;
+        }
+        if (!resident(map, length)) {
+            ::munmap(map, length);
+            return unread;
+        }
+        report(report_at);
+        int64_t found;
+        bool faulted;
+        {
+            MappedReadGuard guard(map, length);
+            found = matcher_.find(static_cast<const uint8_t*>(map), length, size_t(first - read_from),
+                                  size_t(std::min(last, read_end) - read_from), backward);
+            faulted = guard.faulted();
+        }
+        ::munmap(map, length);
+        if (found >= 0 && !faulted) {
+            // The tail of a shrunken file's last page reads as zeros, without a fault.
+            uint64_t now = 0;
+            faulted = !current_size(now) || read_from + uint64_t(found) + matcher_.length() > now;
+        }
+        if (faulted) return unread;
+        return found < 0 ? -1 : int64_t(read_from) + found;
+    }
+
+    // Whether the block's last page is in the page cache: the kernel reads
+    // ahead in order, so when it is, the rest mostly is too. A full check
+    // costs a tenth of the scan.
+    static bool resident(void* map, size_t length) {
+        const size_t last_page = (length - 1) & ~(page_size - 1);
+        unsigned char in_cache = 0;
+        return ::mincore(static_cast<uint8_t*>(map) + last_page, length - last_page, &in_cache) == 0 && (in_cache & 1);
+    }
+
+    int64_t read_block(uint64_t read_from, uint64_t read_end, uint64_t first, uint64_t last, bool backward,
+                       uint64_t report_at) {
+        report(report_at);
+        const size_t length = size_t(read_end - read_from);
+        if (length > buffer_size_) {
+            // Aligned: the kernel's copy into a buffer that is not is several times slower on some processors.
+            const size_t capacity = (length + alignment - 1) & ~(alignment - 1);
+            buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(alignment, capacity)));
+            buffer_size_ = buffer_ ? capacity : 0;
+            if (!buffer_) return -3;
+        }
         size_t got = 0;
-        while (got < buffer_.size()) {
-            const ssize_t r = ::pread(fd_, buffer_.data() + got, buffer_.size() - got, off_t(read_from + got));
+        while (got < length) {
+            const ssize_t r = ::pread(fd_, buffer_.get() + got, length - got, off_t(read_from + got));
             if (r < 0 && errno == EINTR) continue;
             if (r < 0) return -3;
-            if (r == 0) break;  // the file shrank: search what is there
+            if (r == 0) {
+                shrank();
+                break;
+            }
             got += size_t(r);
         }
-        bytes_done_ += last - first;
-        const int64_t found = matcher_.find(buffer_.data(), got, size_t(first - read_from),
+        const int64_t found = matcher_.find(buffer_.get(), got, size_t(first - read_from),
                                             size_t(std::min<uint64_t>(last, read_from + got) - read_from), backward);
         return found < 0 ? -1 : int64_t(read_from) + found;
     }
 
     void report(uint64_t position) {
         const auto now = std::chrono::steady_clock::now();
-        if (now - last_report_ < std::chrono::milliseconds(50)) return;
+        if (now - last_report_ < report_every_) return;
         last_report_ = now;
         progress_(SearchProgress{position, size_, bytes_done_});
     }
@@ -260,21 +346,29 @@ private:
     const std::function<void(const SearchProgress&)>& progress_;
     uint64_t block_;
     bool skip_holes_;
+    bool mappable_ = true;
+    static constexpr int64_t unread = -4;
+    std::chrono::milliseconds report_every_;
     uint64_t size_ = 0;
     uint64_t bytes_done_ = 0;
     static constexpr uint64_t no_data = UINT64_MAX;
     uint64_t extent_first_ = 0;  // a run of data found by lseek
     uint64_t extent_end_ = 0;
-    std::vector<uint8_t> buffer_;
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t, Free> buffer_;
+    size_t buffer_size_ = 0;
     std::chrono::steady_clock::time_point last_report_;
 };
 
 }  // namespace
 
 SearchOutcome run_search(int fd, const SearchRequest& request, const std::atomic<bool>& cancel,
-                         const std::function<void(const SearchProgress&)>& progress, size_t block_bytes) {
-    Scan scan(fd, request.pattern, cancel, progress, block_bytes);
-    if (!scan.measure()) return scan.failed("the file cannot be read");
+                         const std::function<void(const SearchProgress&)>& progress, size_t block_bytes,
+                         std::chrono::milliseconds report_every) {
+    Scan scan(fd, request.pattern, cancel, progress, block_bytes, report_every);
+    if (!scan.measure(request.backward)) return scan.failed("the file cannot be read");
     const uint64_t from = std::min(request.from, scan.size());
     const uint64_t n = request.pattern.bytes.size();
     // The second pass covers what the first did not, and the matches that

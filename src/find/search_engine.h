@@ -3,6 +3,7 @@
 #include "find/search_pattern.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,12 +30,18 @@ struct SearchOutcome {
     std::string error;
 };
 
-// Searches the open file `fd` in blocks of `block_bytes` read with pread (a
-// block stays in the processor's cache between the read and the scan); a
-// match across a block boundary is found once. Holes of a sparse file are
-// skipped when the pattern needs a byte that is not zero. Stops within one
-// block of `cancel` being set. Calls `progress` at most every 50 ms. Memory
-// is two blocks, whatever the file's size.
+// Searches the open file `fd` in blocks of `block_bytes`: scanned in place
+// through a mapping where the block is in the page cache, read with pread
+// where it is not or the file cannot be mapped. A match across a block
+// boundary is found once. Holes of a sparse file are skipped when the
+// pattern needs a byte that is not zero. Stops within one block of `cancel`
+// being set. Calls `progress` at most every `report_every`, once a block is
+// at hand and before it is scanned. Covers the file as long as it was at the
+// start, or up to its new end if it shrinks; a fault in a mapping past that
+// end is caught. Memory is at most three blocks, whatever the file's size:
+// the mapping, a buffer once a block was read, and a folded copy for a
+// search in any case.
 SearchOutcome run_search(int fd, const SearchRequest& request, const std::atomic<bool>& cancel,
                          const std::function<void(const SearchProgress&)>& progress,
-                         size_t block_bytes = size_t{64} << 10);
+                         size_t block_bytes = size_t{4} << 20,
+                         std::chrono::milliseconds report_every = std::chrono::milliseconds(50));

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -103,6 +104,54 @@ TEST(SearchEngine, CancelStopsWithinABlockAndShrinkingFilesEndCleanly) {
     SearchRequest request{hex("02"), 0, false, true};
     const SearchOutcome shrunk = run_search(open.fd, request, keep_going, [](const SearchProgress&) {});
     EXPECT_EQ(shrunk.offset, 500u);
+}
+
+// The file changes under a search: `change` runs once, from the report of
+// the block that ends (or, backward, starts) at `at`, after that block is
+// mapped and before it is scanned.
+SearchOutcome search_while(const TempFile& file, const SearchPattern& pattern, bool backward, uint64_t at,
+                           const std::function<void()>& change) {
+    OpenFile open(file);
+    std::atomic<bool> cancel{false};
+    bool changed = false;
+    SearchRequest request{pattern, backward ? uint64_t(::lseek(open.fd, 0, SEEK_END)) : 0, backward, true};
+    return run_search(open.fd, request, cancel, [&](const SearchProgress& progress) {
+        if (progress.position == at && !changed) {
+            changed = true;
+            change();
+        }
+    }, 64 << 10, std::chrono::milliseconds(0));
+}
+
+// A file cut to half while its block across the new end is mapped: the
+// scan faults there, and the bytes still there are searched; the same
+// backward, from a block now wholly past the end.
+TEST(SearchEngine, FileShrinkingToHalfIsSearchedUpToItsNewEnd) {
+    const uint64_t K = 1024;
+    auto search_shrinking = [&](const SearchPattern& pattern, bool backward) {
+        TempFile file(std::vector<uint8_t>(192 * K, 1));
+        file.write_at(90 * K, {4});
+        file.write_at(100 * K, {3});
+        return search_while(file, pattern, backward, 128 * K, [&] { file.resize(96 * K); });
+    };
+    EXPECT_EQ(search_shrinking(hex("03"), false).kind, SearchOutcome::Kind::NotFound);
+    EXPECT_EQ(search_shrinking(hex("04"), false).offset, 90 * K);
+    const SearchOutcome backward = search_shrinking(hex("04"), true);
+    EXPECT_EQ(backward.kind, SearchOutcome::Kind::Found);
+    EXPECT_EQ(backward.offset, 90 * K);
+}
+
+// A file that grows is searched as long as it was at the start; one cut to
+// nothing ends the search with "not found".
+TEST(SearchEngine, FileGrowingOrTruncatedToZeroDuringTheScan) {
+    const uint64_t K = 1024;
+    TempFile file(std::vector<uint8_t>(192 * K, 1));
+    file.write_at(150 * K, {6});
+    EXPECT_EQ(search_while(file, hex("07"), false, 64 * K, [&] { file.write_at(300 * K, {7}); }).kind,
+              SearchOutcome::Kind::NotFound);
+    EXPECT_EQ(search(file, hex("07"), 0).offset, 300 * K) << "the next search sees the new end";
+    EXPECT_EQ(search_while(file, hex("06"), false, 128 * K, [&] { file.resize(0); }).kind,
+              SearchOutcome::Kind::NotFound);
 }
 
 // The worker's notices arrive as SDL events, and its state is read on the

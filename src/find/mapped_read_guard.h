@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+
+// Reading a mapped file where it has shrunk below the mapping raises SIGBUS.
+// While a guard lives, such a fault inside its range on this thread is
+// caught: the pages from the fault on read as zeros, and faulted() says so.
+// Faults anywhere else go to the handler that was there before.
+class MappedReadGuard {
+public:
+    MappedReadGuard(const void* begin, size_t size);
+    ~MappedReadGuard();
+    MappedReadGuard(const MappedReadGuard&) = delete;
+    MappedReadGuard& operator=(const MappedReadGuard&) = delete;
+
+    bool faulted() const;
+};
