@@ -1,6 +1,7 @@
 #include "core/application.h"
 
 #include "core/page_rules.h"
+#include "select/select_rules.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -103,5 +104,6 @@ void Application::load_file_window() {
     // This frame was described with the old size: draw once more with the new one.
     if (file_size != known_size) {
         file_size_changed = true;
+        selection = cut_to_size(selection, file_size);
     }
 }

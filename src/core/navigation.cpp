@@ -46,7 +46,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
-            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym)) {
+            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym) &&
+                !on_select_key(event.key.keysym)) {
                 on_key_down(event.key.keysym.sym, fkey_direction);
             }
             break;
@@ -66,6 +67,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             if (event.button.button == SDL_BUTTON_LEFT) {
                 SDL_CaptureMouse(SDL_FALSE);
                 dragging = false;
+                end_select_drag();
             }
             break;
         case SDL_MOUSEWHEEL:
@@ -80,6 +82,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
         default:
             if (event.type == SearchWorker::event_type()) {
                 on_search_notice();
+            } else if (event.type == drag_scroll_event()) {
+                on_drag_scroll();
             }
             break;
     }
@@ -138,10 +142,13 @@ void Application::on_left_btn_pressed(const SDL_Event* e) {
         dragging = true;
         drag_start_y = y;
         drag_start_offset = offset;
+    } else {
+        on_select_press(x, y);
     }
 }
 
 void Application::on_mouse_motion(const SDL_Event* e) {
+    on_select_motion(double(e->motion.x) / zoom, double(e->motion.y) / zoom);
     if (!dragging) {
         return;
     }
