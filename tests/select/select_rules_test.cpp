@@ -81,7 +81,7 @@ TEST(GotoRange, RangesTheirRefusalsAndThePreview) {
     }
     const std::pair<const char*, const char*> invalid[] = {
         {"7e00..+0", "empty range"},   {"7eff..7e00", "reversed range"}, {"7e00..10000", "past the end"},
-        {"ff00..+101", "past the end"}, {"0..+ffffffffffffffff", "too large"}, {"1..1z", "unexpected"},
+        {"ff00..+101", "past the end"}, {"0..+ffffffffffffffff", "too large"}, {"1..1z", "unexpected \"z\""},
     };
     for (const auto& [text, why] : invalid) {
         const GotoRange range = parse_goto_range(text, size, shown);
