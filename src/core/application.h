@@ -68,6 +68,18 @@ public:
     void on_left_btn_pressed(const SDL_Event* e);
     void on_mouse_motion(const SDL_Event* e);
 
+    // Selection by mouse and keys (core/select_commands.cpp). They change
+    // `selection`, and `offset` as far as the moving end must be shown.
+    // on_select_press and on_select_key return whether the input was theirs.
+    bool on_select_press(double x, double y);
+    void on_select_motion(double x, double y);
+    void on_drag_scroll();
+    void end_select_drag();
+    bool on_select_key(const SDL_Keysym& key);
+    void move_selection_end(uint64_t byte);
+    // The event of the timer that scrolls a selecting drag held beyond the rows.
+    static Uint32 drag_scroll_event();
+
     // File window (core/file_window.cpp).
     // Reads up to `length` bytes at `position` into `buffer` and returns the
     // count; sets `file_size` and counts the read in `file_reads`. Throws
@@ -103,8 +115,9 @@ public:
     void restore_view(const SavedView& view);
     bool on_history_key(const SDL_Keysym& key);
     bool on_history_text(const std::string& typed);
-    // Moves the view to the --at expression given at start; throws
-    // StartError with the go-to prompt's reason when it is refused.
+    // Moves the view to the --at expression and selects the --select range
+    // given at start; throws StartError with the go-to prompt's reason when
+    // one is refused.
     void apply_start_position();
     // Live files (core/watch_commands.cpp). A notice re-measures the file,
     // lets a view of the last page follow it, reads the window again and

@@ -1,6 +1,7 @@
 #include "core/application.h"
 
 #include "core/page_rules.h"
+#include "select/select_rules.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -58,6 +59,6 @@ void Application::load_file_window() {
     // This frame was described with the old size: draw once more with the new one.
     if (file_size != known_size) {
         file_size_changed = true;
-        cut_to_size(selection, file_size);
+        selection = cut_to_size(selection, file_size);
     }
 }

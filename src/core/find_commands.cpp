@@ -4,6 +4,7 @@
 
 #include "core/page_rules.h"
 #include "find/goto_target.h"
+#include "select/goto_range.h"
 
 #include <cctype>
 #include <utility>
@@ -119,13 +120,14 @@ void Application::on_text_input(const char* text) {
 
 void Application::run_prompt() {
     if (find.prompt == FindState::Prompt::Goto) {
-        const GotoTarget target = parse_goto(find.input, file_size, uint64_t(offset));
+        const GotoRange target = parse_goto_range(find.input, file_size, uint64_t(offset));
         if (!target.valid) return;  // the prompt shows why
         find.prompt = FindState::Prompt::None;
         const SavedView left = current_view();
-        offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
-        selection.set(target.offset, target.offset + 1);
-        find.status = "at " + hex_offset(target.offset) + " " + decimal_offset(target.offset);
+        offset = int64_t(target.first & ~uint64_t(row_bytes - 1));
+        selection.set(target.first, target.end);
+        find.status = target.is_range ? "selected " + range_text(target.first, target.end)
+                                      : "at " + hex_offset(target.first) + " " + decimal_offset(target.first);
         record_jump(left);
         return;
     }

@@ -2,9 +2,12 @@
 // it left, and the keys and marks bring views back.
 #include "core/application.h"
 
+#include "select/select_rules.h"
+
 #include "core/page_rules.h"
 #include "find/find_state.h"
 #include "find/goto_target.h"
+#include "select/goto_range.h"
 
 SavedView Application::current_view() const { return {clamp_to_file(offset, file_size), selection}; }
 
@@ -12,8 +15,10 @@ void Application::record_jump(const SavedView& left) { navigation_memory.history
 
 void Application::restore_view(const SavedView& view) {
     offset = view.offset;
+    const Selection::Drag drag = selection.drag;  // a drag in progress is the pointer's, not the view's
     selection = view.selection;
-    cut_to_size(selection, file_size);
+    selection.drag = drag;
+    selection = cut_to_size(selection, file_size);
     need_redraw = true;
 }
 
@@ -61,14 +66,29 @@ bool Application::on_history_text(const std::string& typed) {
     return true;
 }
 
+namespace {
+
+[[noreturn]] void refuse_start(const std::string& option, const std::string& expression, std::string reason) {
+    if (reason.empty()) reason = "an offset expected";
+    const std::string separator = option == "+" ? "" : " ";
+    throw StartError("quirn: " + option + separator + expression + ": " + reason);
+}
+
+}  // namespace
+
+// --select places the view on the range's first row; --at, when given too,
+// then places the view where it says.
 void Application::apply_start_position() {
     const StartPosition& start = start_position;
-    if (start.at_option.empty()) return;
-    const GotoTarget target = parse_goto(start.at, file_size, 0);
-    if (!target.valid) {
-        const std::string reason = target.error.empty() ? "an offset expected" : target.error;
-        const std::string separator = start.at_option == "+" ? "" : " ";
-        throw StartError("quirn: " + start.at_option + separator + start.at + ": " + reason);
+    if (!start.select_option.empty()) {
+        const GotoRange range = parse_goto_range(start.select, file_size, 0);
+        if (!range.valid) refuse_start(start.select_option, start.select, range.error);
+        selection.set(range.first, range.end);
+        offset = int64_t(range.first & ~uint64_t(row_bytes - 1));
     }
-    offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
+    if (!start.at_option.empty()) {
+        const GotoTarget target = parse_goto(start.at, file_size, 0);
+        if (!target.valid) refuse_start(start.at_option, start.at, target.error);
+        offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
+    }
 }

@@ -48,7 +48,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
         case SDL_KEYDOWN:
             text_key = event.key.keysym;
             if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym) &&
-                !on_history_key(event.key.keysym)) {
+                !on_select_key(event.key.keysym) && !on_history_key(event.key.keysym)) {
                 const SavedView before = current_view();
                 on_key_down(event.key.keysym.sym, fkey_direction);
                 if (is_jump_key(event.key.keysym.sym)) record_jump(before);
@@ -71,6 +71,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 SDL_CaptureMouse(SDL_FALSE);
                 if (dragging) record_jump({drag_start_offset, selection});
                 dragging = false;
+                end_select_drag();
             }
             break;
         case SDL_MOUSEWHEEL:
@@ -87,6 +88,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_search_notice();
             } else if (event.type == FileWatcher::event_type()) {
                 on_watch_notice();
+            } else if (event.type == drag_scroll_event()) {
+                on_drag_scroll();
             }
             break;
     }
@@ -145,10 +148,13 @@ void Application::on_left_btn_pressed(const SDL_Event* e) {
         dragging = true;
         drag_start_y = y;
         drag_start_offset = offset;
+    } else {
+        on_select_press(x, y);
     }
 }
 
 void Application::on_mouse_motion(const SDL_Event* e) {
+    on_select_motion(double(e->motion.x) / zoom, double(e->motion.y) / zoom);
     if (!dragging) {
         return;
     }

@@ -2,6 +2,8 @@
 // and a view of the last page follow a growing file.
 #include "core/application.h"
 
+#include "select/select_rules.h"
+
 void Application::on_watch_notice() {
     live.watcher.take_notice();  // a change from now on sends another notice
     need_redraw = true;
@@ -15,7 +17,7 @@ void Application::on_watch_notice() {
     }
     offset = follow_end(offset, file_size, look.size, rows);
     file_size = look.size;
-    cut_to_size(selection, file_size);
+    selection = cut_to_size(selection, file_size);
     clamp_view_and_check_window();
     live.reread = true;
     load_file_window();

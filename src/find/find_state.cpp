@@ -1,6 +1,6 @@
 #include "find/find_state.h"
 
-#include "find/goto_target.h"
+#include "select/goto_range.h"
 
 #include <cstdio>
 
@@ -65,9 +65,10 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
     std::string head, after;
     if (prompt == Prompt::Goto) {
         head = "go to: ";
-        const GotoTarget target = parse_goto(input, file_size, shown_offset);
+        const GotoRange target = parse_goto_range(input, file_size, shown_offset);
         if (target.valid) {
-            after = "  = " + hex_offset(target.offset) + " " + decimal_offset(target.offset);
+            after = "  = " + (target.is_range ? range_text(target.first, target.end)
+                                              : hex_offset(target.first) + " " + decimal_offset(target.first));
         } else if (!target.error.empty()) {
             after = "  " + target.error;
         }

@@ -11,6 +11,15 @@ struct Selection {
     uint64_t anchor = 0;
     uint64_t moving = 0;
 
+    // A drag of the left button that selects: the pointer's last canvas
+    // position, and the timer that scrolls while it is held above or below
+    // the rows (0: none runs).
+    struct Drag {
+        bool held = false;
+        double x = 0, y = 0;
+        int timer = 0;
+    } drag;
+
     uint64_t first() const { return std::min(anchor, moving); }
     uint64_t last() const { return std::max(anchor, moving); }
     uint64_t end() const { return last() + 1; }  // one past the last byte
@@ -24,13 +33,3 @@ struct Selection {
     }
     void clear() { active = false; }
 };
-
-// A selection past a file's new end keeps only the bytes still there.
-inline void cut_to_size(Selection& selection, uint64_t file_size) {
-    if (!selection.active) return;
-    if (selection.first() >= file_size) {
-        selection.clear();
-    } else if (selection.last() >= file_size) {
-        (selection.anchor > selection.moving ? selection.anchor : selection.moving) = file_size - 1;
-    }
-}

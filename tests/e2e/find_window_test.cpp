@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -175,11 +176,25 @@ TEST(Find, MarksAndHistoryFromAStartAtAnOffset) {
     EXPECT_EQ(session.process().err(), "");
 }
 
+TEST(Find, StartWithARangeSelected) {
+    REQUIRE_DISPLAY();
+    TempFile file(random_bytes(64 * 1024, 25));
+    ViewerSession session(file.path(), {}, {"--select", "7e5..+#40"});
+    ASSERT_TRUE(session.shows_model_page("start_selected"));
+    EXPECT_EQ(session.model_offset(), 0x7e0);
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+}
+
 TEST(EntryPointStart, RefusedExpressionEndsBeforeAnyWindow) {
     TempFile file(random_bytes(100, 24));
-    ViewerProcess viewer({"--at", "zz", file.path()});
-    EXPECT_EQ(viewer.wait_exit(), 2);
-    EXPECT_EQ(viewer.err(), "quirn: --at zz: hexadecimal digits expected\n");
+    for (const auto& [option, value, message] :
+         {std::tuple{"--at", "zz", "quirn: --at zz: hexadecimal digits expected\n"},
+          std::tuple{"--select", "10..5", "quirn: --select 10..5: reversed range\n"}}) {
+        ViewerProcess viewer({option, value, file.path()});
+        EXPECT_EQ(viewer.wait_exit(), 2) << option;
+        EXPECT_EQ(viewer.err(), message);
+    }
 }
 
 }  // namespace

@@ -400,7 +400,10 @@ void ViewerSession::file_changed() {
 
 void ViewerSession::type(const std::string& text) {
     for (char c : text) {
-        const std::string keysym = c == ' ' ? "space" : c == '\'' ? "apostrophe" : std::string(1, c);
+        const std::string keysym = c == ' '    ? "space"
+                                   : c == '\'' ? "apostrophe"
+                                   : c == '.'  ? "period"
+                                               : std::string(1, c);
         key_with(keysym.c_str(), KMOD_NONE, std::string(1, c).c_str());
     }
 }
@@ -444,6 +447,29 @@ void ViewerSession::left_button(int x, int y, bool down) {
 void ViewerSession::press_left(int x, int y) { left_button(x, y, true); }
 
 void ViewerSession::release_left(int x, int y) { left_button(x, y, false); }
+
+void ViewerSession::shift_press_left(int x, int y) {
+    const KeyCode shift = XKeysymToKeycode(display_, XK_Shift_L);
+    XTestFakeKeyEvent(display_, shift, True, CurrentTime);
+    sync();
+    pause_ms(60);
+    SDL_SetModState(KMOD_LSHIFT);
+    press_left(x, y);
+    SDL_SetModState(KMOD_NONE);
+    XTestFakeKeyEvent(display_, shift, False, CurrentTime);
+    sync();
+}
+
+void ViewerSession::model_drag_scroll_to_rest() {
+    SDL_Event step{};
+    step.type = Application::drag_scroll_event();
+    for (;;) {
+        const int64_t offset = model_.offset;
+        const uint64_t moving = model_.selection.moving;
+        apply_to_model(step);
+        if (model_.offset == offset && model_.selection.moving == moving) return;
+    }
+}
 
 void ViewerSession::resize(int width, int height) {
     XResizeWindow(display_, window_, unsigned(width), unsigned(height));

@@ -64,7 +64,7 @@ public:
     void key(const char* keysym, bool shift = false);
     // A key with modifiers held; `text` is what SDL reports as typed with it.
     void key_with(const char* keysym, SDL_Keymod modifiers, const char* text = nullptr);
-    // Types text of letters, digits, spaces and apostrophes, key by key.
+    // Types text of letters, digits, spaces, dots and apostrophes, key by key.
     void type(const std::string& text);
     // A key for the viewer alone, where the model cannot follow its timing.
     void key_unmodelled(const char* keysym);
@@ -77,6 +77,11 @@ public:
     void press_left(int x, int y);
     void move_mouse(int x, int y);
     void release_left(int x, int y);
+    // A press with Shift held.
+    void shift_press_left(int x, int y);
+    // The viewer's drag held above or below the rows scrolls on a timer; the
+    // model takes those steps until they change nothing, as at the file's end.
+    void model_drag_scroll_to_rest();
     void resize(int width, int height);
     // Ctrl and a zoom key (equal, minus, 0).
     void zoom_key(const char* keysym);
@@ -95,6 +100,7 @@ public:
     ::testing::AssertionResult shows_model_page(const std::string& name, double seconds = 10);
     std::vector<uint8_t> capture(int& width, int& height);
     int64_t model_offset() const { return model_.offset; }
+    const Selection& model_selection() const { return model_.selection; }
     int model_zoom() const { return model_.zoom; }
     uint64_t model_file_size() const { return model_.file_size; }
     // A y that grabs the thumb of the model's page.

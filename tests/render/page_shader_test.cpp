@@ -2,10 +2,12 @@
 #include "core/page_rules.h"
 #include "support/headless_renderer.h"
 #include "support/page_compare.h"
+#include "support/page_model.h"
 #include "support/temp_file.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 namespace {
@@ -118,6 +120,31 @@ TEST(PageShaderFit, ZoomsAndRowsThatFit) {
         const std::string name = "zoom_" + std::to_string(fit.zoom) + "_rows_" + std::to_string(fit.rows);
         EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
     }
+}
+
+// A selection across rows, from mid-row to mid-row, is one band: the cells
+// and the gaps between selected bytes of a row, in both columns; a band that
+// runs to the file's end stops at its last byte.
+TEST(PageShaderSelection, ABandFromMidRowToMidRow) {
+    TempFile file(random_bytes(1000, 31));
+    const UniformBufferObject ubo = view_of(file, 0);
+    HeadlessRenderer renderer(WIDTH, HEIGHT);
+    const auto pixel = [](const std::vector<uint8_t>& image, int x, int row) {
+        const uint8_t* p = &image[(size_t(label_height + row * row_height + 5) * WIDTH + size_t(x)) * 4];
+        return std::array<uint8_t, 4>{p[0], p[1], p[2], p[3]};
+    };
+    const auto band = to_srgb_bgra({0.35f, 0, 0.35f, 1});
+    const OverlayBlock across_rows = make_overlay_block("", true, 0x25, 0x98, page_rows);
+    const std::vector<uint8_t> drawn = renderer.draw(ubo, across_rows);
+    EXPECT_TRUE(page_matches("selection_across_rows", ubo, drawn, WIDTH, HEIGHT, true, true, &across_rows));
+    EXPECT_EQ(pixel(drawn, 56, 4), band) << "the gap after a row's first byte";
+    EXPECT_EQ(pixel(drawn, 149, 4), band) << "the gap between the halves of a row";
+    EXPECT_EQ(pixel(drawn, 311, 4), band) << "the character column's middle gap";
+    EXPECT_NE(pixel(drawn, 311, 9), band) << "after the last byte, the eighth";
+    EXPECT_NE(pixel(drawn, 109, 2), band) << "the gap before the first byte";
+    const OverlayBlock to_the_end = make_overlay_block("", true, 0x3e2, 0x400, page_rows);
+    EXPECT_TRUE(page_matches("selection_to_the_end", ubo, renderer.draw(ubo, to_the_end), WIDTH, HEIGHT, true, true,
+                             &to_the_end));
 }
 
 // The quad must reach every pixel of any framebuffer: a pixel left to the

@@ -98,6 +98,10 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
                at >= join64(overlay->highlight[0], overlay->highlight[1]) &&
                at < join64(overlay->highlight[2], overlay->highlight[3]);
     };
+    // The gap before byte k of a row, when bytes k - 1 and k are both highlighted.
+    auto gap_highlighted = [&](int k) {
+        return addr + uint64_t(k) < page.size && highlighted(k - 1) && highlighted(k);
+    };
     if (addr > page.size) {
         return colour;
     }
@@ -125,7 +129,10 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         const int d = x - 263;
         const int e = d - 2 * (d / 49);
         const int k = e / 6;
-        if (addr + uint64_t(k) >= page.size || d == 48 || d == 49) {
+        if (d == 48 || d == 49) {
+            return gap_highlighted(8) ? highlight : colour;
+        }
+        if (addr + uint64_t(k) >= page.size) {
             return colour;
         }
         if (highlighted(k)) colour = highlight;
@@ -137,10 +144,10 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     }
     if (x >= 44 && x <= 254 && y >= 2 && y <= rows_bottom_for(rows)) {
         const int p = squeezed(label_line ? x - 41 : x - 44);
-        if (p == squeezed(x - 43)) {
-            return colour;
-        }
         const int k = p / 12;
+        if (p == squeezed(x - 43)) {
+            return gap_highlighted(k) ? highlight : colour;
+        }
         if (addr + uint64_t(k) >= page.size) {
             return colour;
         }

@@ -114,9 +114,15 @@ void main() {
     // The overlay's highlight lies under the glyphs of its bytes; its text
     // takes the whole label line.
     bool prompt_text = in_prompt_text(x, y, label_line);
-    if (overlay.flags.y != 0u && (characters || hex) && !label_line && drawn) {
+    if (overlay.flags.y != 0u && (characters || hex) && !label_line) {
         uvec2 at = add64(addr, uint(byte_in_row));
-        if (!less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) {
+        // A gap between two cells of a row takes the highlight when the bytes
+        // on both sides have it, so that a range reads as one band.
+        bool char_gap = characters && (char_x == 48 || char_x == 49);
+        uvec2 right = add64(addr, char_gap ? 8u : uint(byte_in_row));
+        bool band_gap = (char_gap || (hex && hex_gap)) && less64(overlay.highlight.xy, right) &&
+                        less64(right, overlay.highlight.zw) && less64(right, size);
+        if ((drawn && !less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) || band_gap) {
             colour = highlight_colour;
         }
     }
