@@ -49,6 +49,7 @@ void print_help(std::ostream& out, const char* invocation) {
            "  Ctrl+F or /, ?           search forward, backward (7f ?? 4c 46, \"PK\" 03 04)\n"
            "  n, N                     the next match forward, backward\n"
            "  Esc                      close the prompt, cancel the search, clear the mark\n"
+           "  Ctrl+I                   show or hide the inspector: the bytes as values\n"
            "  Ctrl + =, -, 0           zoom in, out, back to 1\n"
            "\n"
            "Mouse:\n"

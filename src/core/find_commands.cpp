@@ -158,6 +158,8 @@ void Application::on_search_notice() {
 }
 
 OverlayBlock Application::overlay_block() const {
-    return make_overlay_block(find.line(file_size, uint64_t(offset)), selection.active, selection.first(),
-                              selection.end(), rows);
+    OverlayBlock block = make_overlay_block(find.line(file_size, uint64_t(offset)), selection.active,
+                                            selection.first(), selection.end(), rows);
+    add_inspector_panel(block);
+    return block;
 }

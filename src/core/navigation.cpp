@@ -46,7 +46,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
-            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym)) {
+            if (!on_zoom_key(event.key.keysym) && !on_inspect_key(event.key.keysym) &&
+                !on_find_key(event.key.keysym)) {
                 on_key_down(event.key.keysym.sym, fkey_direction);
             }
             break;

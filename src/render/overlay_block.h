@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/page_geometry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,11 +14,15 @@ struct OverlayBlock {
                              // z: the rows shown, 0 for the whole page
     uint32_t highlight[4];   // first and end (exclusive) offsets, each as low and high 32 bits
     uint8_t text[64];        // glyph codes, 0 past the end
+    uint32_t panel[4];       // x: the inspector panel is shown
+    uint8_t panel_text[panel_lines * panel_cells];  // its lines' glyph codes; bit 7 marks a name
 };
 
 static_assert(offsetof(OverlayBlock, highlight) == 16);
 static_assert(offsetof(OverlayBlock, text) == 32);
-static_assert(sizeof(OverlayBlock) == 96);
+static_assert(offsetof(OverlayBlock, panel) == 96);
+static_assert(offsetof(OverlayBlock, panel_text) == 112);
+static_assert(sizeof(OverlayBlock) == 112 + panel_lines * panel_cells && panel_lines * panel_cells % 16 == 0);
 
 // The record for a label-line text (UTF-8; a character outside ASCII shows
 // as '?') and a highlight, either of them absent.

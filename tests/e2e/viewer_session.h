@@ -72,7 +72,7 @@ public:
     void move_mouse(int x, int y);
     void release_left(int x, int y);
     void resize(int width, int height);
-    // Ctrl and a zoom key (equal, minus, 0).
+    // Ctrl and a key that sizes the window: a zoom key (equal, minus, 0) or i.
     void zoom_key(const char* keysym);
     void cover_and_uncover();
     void hide_and_show();
