@@ -7,8 +7,9 @@
 #include <string>
 
 // The per-frame record beside the view block: a text for the label line, a
-// range of highlighted bytes, and the rows a short window shows. All zero,
-// the page is the plain page. Laid out by std140 rules.
+// range of highlighted bytes, the rows a short window shows, and the
+// inspector panel's lines. All zero, the page is the plain page. Laid out by
+// std140 rules.
 struct OverlayBlock {
     uint32_t flags[4];       // x: the label line shows `text`; y: the highlight is on;
                              // z: the rows shown, 0 for the whole page
