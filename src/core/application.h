@@ -5,6 +5,7 @@
 #include "find/find_state.h"
 #include "find/search_worker.h"
 #include "history/view_history.h"
+#include "inspect/inspect_state.h"
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
 #include "select/selection.h"
@@ -125,11 +126,22 @@ public:
     void on_watch_notice();
     // The find prompt or status, else the live file's line, else "".
     std::string label_line() const;
+    // Inspector (core/inspect_commands.cpp). Ctrl+I shows or hides the panel
+    // and sizes the window for it; the panel's bytes are read for the frame
+    // only when the offset they start at or the file's size changed, and the
+    // overlay carries its text when it is shown.
+    bool on_inspect_key(const SDL_Keysym& key);
+    void refresh_inspector();
+    void add_inspector_panel(OverlayBlock& block) const;
+    // The canvas's width, and the panel's when it is shown.
+    int page_width() const;
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
     bool on_zoom_key(const SDL_Keysym& key);
     void set_zoom(int new_zoom);
+    // Asks for a window of this size, within the screen's usable area.
+    void size_window(int width, int height);
     void zoom_to_desktop();
     void fit_rows();
 
@@ -206,6 +218,7 @@ public:
     NavigationMemory navigation_memory;
     StartPosition start_position;  // from the command line
     SDL_Keysym text_key{};  // the last key pressed: SDL sends the text it types after it
+    InspectState inspector;
     SearchWorker search_worker;
     LiveFile live;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance

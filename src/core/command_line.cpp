@@ -88,6 +88,7 @@ void print_help(std::ostream& out, const char* invocation) {
            "                           move the selection's end (without one: scroll)\n"
            "  Ctrl+A                   select the whole file\n"
            "  Esc                      close the prompt, stop the search, clear the selection\n"
+           "  Ctrl+I                   show or hide the inspector: the bytes as values\n"
            "  m then a ... z           set a mark at the first shown row (or the selection)\n"
            "  ' then a ... z           go to that mark; '' back to the view before the last jump\n"
            "  Alt+Left, Alt+Right      back and forward through jumps\n"

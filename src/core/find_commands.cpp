@@ -191,5 +191,8 @@ void Application::on_search_notice() {
 }
 
 OverlayBlock Application::overlay_block() const {
-    return make_overlay_block(label_line(), selection.active, selection.first(), selection.end(), rows);
+    OverlayBlock block =
+        make_overlay_block(label_line(), selection.active, selection.first(), selection.end(), rows);
+    add_inspector_panel(block);
+    return block;
 }

@@ -36,8 +36,10 @@ void Application::set_zoom(int new_zoom) {
         return;
     }
     zoom = new_zoom;
-    int width = canvas_width * zoom;
-    int height = canvas_height * zoom;
+    size_window(page_width() * zoom, canvas_height * zoom);
+}
+
+void Application::size_window(int width, int height) {
     SDL_Rect usable;
     if (window && SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &usable) == 0) {
         width = std::min(width, usable.w);

@@ -1,22 +1,29 @@
 #pragma once
 
+#include "render/page_geometry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 // The per-frame record beside the view block: a text for the label line, a
-// range of highlighted bytes, and the rows a short window shows. All zero,
-// the page is the plain page. Laid out by std140 rules.
+// range of highlighted bytes, the rows a short window shows, and the
+// inspector panel's lines. All zero, the page is the plain page. Laid out by
+// std140 rules.
 struct OverlayBlock {
     uint32_t flags[4];       // x: the label line shows `text`; y: the highlight is on;
                              // z: the rows shown, 0 for the whole page
     uint32_t highlight[4];   // first and end (exclusive) offsets, each as low and high 32 bits
     uint8_t text[64];        // glyph codes, 0 past the end
+    uint32_t panel[4];       // x: the inspector panel is shown
+    uint8_t panel_text[panel_lines * panel_cells];  // its lines' glyph codes; bit 7 marks a name
 };
 
 static_assert(offsetof(OverlayBlock, highlight) == 16);
 static_assert(offsetof(OverlayBlock, text) == 32);
-static_assert(sizeof(OverlayBlock) == 96);
+static_assert(offsetof(OverlayBlock, panel) == 96);
+static_assert(offsetof(OverlayBlock, panel_text) == 112);
+static_assert(sizeof(OverlayBlock) == 112 + panel_lines * panel_cells && panel_lines * panel_cells % 16 == 0);
 
 // The record for a label-line text (UTF-8; a character outside ASCII shows
 // as '?') and a highlight, either of them absent.

@@ -34,6 +34,7 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
     ubo.param[0] = float(zoom);  // the shader's scale from window to canvas pixels
     ubo.param[1] = float(zoom);
     load_file_window();
+    refresh_inspector();
 
     std::memcpy(ubo.datachunk, chunk.data(), sizeof ubo.datachunk);
 }

@@ -490,13 +490,13 @@ void ViewerSession::zoom_key(const char* keysym) {
     // With Ctrl held SDL still reports these keys' characters as typed.
     const std::string name(keysym);
     key_with(keysym, KMOD_LCTRL, name == "equal" ? "=" : name == "minus" ? "-" : name == "0" ? "0" : nullptr);
-    // The viewer sizes its window for the zoom, as far as the screen allows;
+    // The viewer sizes its window for the zoom (or the panel), as far as the screen allows;
     // the model learns the size it got.
     XWindowAttributes attributes{};
     for (int i = 0; i < 100; ++i) {
         pause_ms(20);
         XGetWindowAttributes(display_, window_, &attributes);
-        if (attributes.width == WIDTH * model_.zoom) break;
+        if (attributes.width == model_.win_width) break;
     }
     model_resized(attributes.width, attributes.height);
 }

@@ -83,7 +83,7 @@ public:
     // model takes those steps until they change nothing, as at the file's end.
     void model_drag_scroll_to_rest();
     void resize(int width, int height);
-    // Ctrl and a zoom key (equal, minus, 0).
+    // Ctrl and a key that sizes the window: a zoom key (equal, minus, 0) or i.
     void zoom_key(const char* keysym);
     void cover_and_uncover();
     void hide_and_show();

@@ -147,6 +147,32 @@ TEST(PageShaderSelection, ABandFromMidRowToMidRow) {
                              &to_the_end));
 }
 
+// The inspector panel right of the page, for a selection and for the first
+// shown byte, at zoom 1 and in a zoomed window of 10 rows.
+TEST(PageShaderPanel, DrawsThePanelOfTheModel) {
+    TempFile file(100 * KiB, 0, random_bytes(100 * KiB, 31));
+    const struct { int zoom, rows; bool selected; } cases[] = {{1, 75, true}, {2, 10, false}};
+    for (const auto& c : cases) {
+        Application app;
+        app.set_fname(file.c_path());
+        app.load_file_window();
+        app.zoom = c.zoom;
+        app.rows = c.rows;
+        app.offset = 4096;
+        app.inspector.open = true;
+        if (c.selected) app.selection.set(4100, 4200);
+        UniformBufferObject ubo;
+        app.fill_view_block(ubo);
+        const OverlayBlock overlay = app.overlay_block();
+        ASSERT_EQ(overlay.panel[0], 1u);
+        const uint32_t width = uint32_t((WIDTH + panel_width + 5) * c.zoom);
+        const uint32_t height = uint32_t((label_height + row_height * c.rows + 7) * c.zoom);
+        HeadlessRenderer renderer(width, height);
+        const std::string name = "panel_zoom_" + std::to_string(c.zoom) + "_rows_" + std::to_string(c.rows);
+        EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
+    }
+}
+
 // The quad must reach every pixel of any framebuffer: a pixel left to the
 // render pass's clear colour (opaque black) can only be scrollbar track.
 TEST(ScreenQuad, CoversEveryPixelOfAnyFramebuffer) {

@@ -68,6 +68,19 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     if (x <= right && y <= bottom && (x == 0 || x == right || y == 0 || y == bottom)) {
         colour.r = 0.2f;
     }
+    // The inspector panel: a grid of glyph codes, bit 7 for a name.
+    if (overlay && overlay->panel[0] && x >= canvas_width && x < canvas_width + panel_width) {
+        const int px = x - canvas_width - panel_margin;
+        const int line = label_line ? 0 : row + 1;
+        if (px < 0 || px / 6 >= panel_cells || line >= panel_lines || y < 2 || y > rows_bottom_for(rows)) {
+            return colour;
+        }
+        const uint8_t code = overlay->panel_text[line * panel_cells + px / 6];
+        if (code && has_ink(code & 127, px % 6, glyph_row)) {
+            colour = code & 128 ? label : prompt;
+        }
+        return colour;
+    }
     if (x >= 3 && x <= 10 && data_band) {
         colour = opaque_black;
         if (page.size > 0) {
@@ -178,6 +191,7 @@ std::array<uint8_t, 4> to_srgb_bgra(const LinearColour& colour) {
 }
 
 std::string region_of(int x, int y) {
+    if (x >= canvas_width && x < canvas_width + panel_width) return "inspector panel, if shown";
     if (x >= canvas_width || y >= canvas_height) return "outside the canvas";
     if (x == 0 || x == canvas_width - 1 || y == 0 || y == canvas_height - 1) return "border";
     if (x >= 3 && x <= 10 && y >= label_height) return "scrollbar";

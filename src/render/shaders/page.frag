@@ -6,6 +6,7 @@
 #include "page_common.glsl"
 #include "label_line.glsl"
 #include "scrollbar.glsl"
+#include "panel.glsl"
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
 // The canvas (page_geometry.h) holds a label line, then the rows of 16
@@ -147,6 +148,9 @@ void main() {
 
     if (drawn && glyph_ink(glyph, gx, gy)) {
         colour = ink;
+    }
+    if (in_panel(x)) {
+        colour = panel_colour(colour, x, y, label_line, row, gy, rows);
     }
     outColor = colour;
 }

@@ -20,6 +20,8 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 flags;      // x: the label line shows `text`; y: the highlight is on
     uvec4 highlight;  // first (xy) and end (zw) offsets, low and high 32 bits
     uvec4 text[4];    // 64 glyph codes
+    uvec4 panel;      // x: the inspector panel is shown
+    uvec4 panel_text[panel_lines * panel_cells / 16];  // its glyph codes; bit 7 marks a name
 } overlay;
 
 vec4 value_colour(uint v) {

@@ -1,0 +1,62 @@
+// The inspector: Ctrl+I shows or hides the panel right of the page, which
+// reads the values of the bytes at the selection (or the first shown byte).
+#include "core/application.h"
+
+#include "inspect/inspector.h"
+
+#include <algorithm>
+#include <cstring>
+
+int Application::page_width() const { return canvas_width + (inspector.open ? panel_width : 0); }
+
+bool Application::on_inspect_key(const SDL_Keysym& key) {
+    if (!(key.mod & KMOD_CTRL) || key.sym != SDLK_i) {
+        return false;
+    }
+    inspector.open = !inspector.open;
+    inspector.read = false;  // the file may have changed while the panel was hidden
+    // Only the width changes: the height stays what the window has.
+    int height = win_height > 0 ? win_height : canvas_height * zoom;
+    if (window) {
+        SDL_GetWindowSize(window, nullptr, &height);
+    }
+    size_window(page_width() * zoom, height);
+    return true;
+}
+
+// Runs after the frame's window check and load, so that the bytes come from
+// the window when they lie in it.
+void Application::refresh_inspector() {
+    if (!inspector.open) {
+        return;
+    }
+    const uint64_t wanted = selection.active ? selection.first() : uint64_t(offset);
+    if (inspector.read && inspector.read_offset == wanted && inspector.read_size == file_size) {
+        return;
+    }
+    inspector.read = true;
+    inspector.read_offset = wanted;
+    std::memset(inspector.bytes, 0, sizeof inspector.bytes);
+    const uint64_t count = wanted < file_size ? std::min<uint64_t>(sizeof inspector.bytes, file_size - wanted) : 0;
+    if (wanted >= chunk_offset && wanted - chunk_offset + count <= chunk.size()) {
+        std::memcpy(inspector.bytes, chunk.data() + (wanted - chunk_offset), count);
+        inspector.count = unsigned(count);
+    } else {
+        const uint64_t known_size = file_size;
+        inspector.count = unsigned(load_chunk(fname, wanted, count, inspector.bytes));
+        // As for the window: this frame was described with the old size.
+        if (file_size != known_size) {
+            file_size_changed = true;
+        }
+    }
+    inspector.read_size = file_size;
+}
+
+void Application::add_inspector_panel(OverlayBlock& block) const {
+    if (!inspector.open) {
+        return;
+    }
+    block.panel[0] = 1;
+    pack_panel_text(inspector_lines(inspector.bytes, inspector.count, inspector.read_offset, selection.length()),
+                    block.panel_text);
+}
