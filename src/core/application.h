@@ -165,7 +165,8 @@ public:
     QueueFamilyIndices queueFamilies;  // those the device was made with
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
-    SDL_Keysym text_key{};  // the last key pressed: SDL sends the text it types after it
+    // The last key pressed, whose text SDL sends after it; none when that key did something itself.
+    std::optional<SDL_Keysym> text_key = SDL_Keysym{};
     SearchWorker search_worker;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels

@@ -47,7 +47,9 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             break;
         case SDL_KEYDOWN:
             text_key = event.key.keysym;
-            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym)) {
+            if (on_zoom_key(event.key.keysym) || on_find_key(event.key.keysym)) {
+                text_key.reset();  // a key that did something types nothing too
+            } else {
                 on_key_down(event.key.keysym.sym, fkey_direction);
             }
             break;
