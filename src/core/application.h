@@ -217,7 +217,8 @@ public:
     Selection selection;   // a go-to target, a search match, or the user's own
     NavigationMemory navigation_memory;
     StartPosition start_position;  // from the command line
-    SDL_Keysym text_key{};  // the last key pressed: SDL sends the text it types after it
+    // The last key pressed, whose text SDL sends after it; none when that key did something itself.
+    std::optional<SDL_Keysym> text_key = SDL_Keysym{};
     InspectState inspector;
     SearchWorker search_worker;
     LiveFile live;

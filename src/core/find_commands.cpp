@@ -99,7 +99,8 @@ bool Application::on_find_key(const SDL_Keysym& key) {
 }
 
 void Application::on_text_input(const char* text) {
-    if (!typed(std::exchange(text_key, SDL_Keysym{}), text)) return;
+    const std::optional<SDL_Keysym> key = std::exchange(text_key, SDL_Keysym{});
+    if (!key || !typed(*key, text)) return;
     if (find.prompt != FindState::Prompt::None) {
         for (const char* c = text; *c; ++c) {
             if (uint8_t(*c) >= 0x20 && *c != 0x7f) find.input.push_back(*c);

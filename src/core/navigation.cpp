@@ -47,9 +47,11 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             break;
         case SDL_KEYDOWN:
             text_key = event.key.keysym;
-            if (!on_zoom_key(event.key.keysym) && !on_inspect_key(event.key.keysym) &&
-                !on_find_key(event.key.keysym) && !on_select_key(event.key.keysym) &&
-                !on_history_key(event.key.keysym)) {
+            if (on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
+                on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
+                on_history_key(event.key.keysym)) {
+                text_key.reset();  // a key that did something types nothing too
+            } else {
                 const SavedView before = current_view();
                 on_key_down(event.key.keysym.sym, fkey_direction);
                 if (is_jump_key(event.key.keysym.sym)) record_jump(before);

@@ -368,7 +368,8 @@ TEST_F(Navigation, ZoomKeysAndAShortWindowScaleEveryStep) {
 
 // A key pressed with Ctrl or Alt types nothing into a prompt, whatever text
 // SDL reports with it; AltGr (right Alt under X11, Mode, or Ctrl+Alt) types
-// the character it makes, but not the key's own.
+// the character it makes, but not the key's own, and not where the key is
+// a command itself.
 TEST_F(Navigation, OnlyTypingKeysTypeIntoAPrompt) {
     app.find.prompt = FindState::Prompt::Goto;
     const auto type = [&](SDL_Keycode sym, Uint16 mod, const char* text) {
@@ -391,6 +392,11 @@ TEST_F(Navigation, OnlyTypingKeysTypeIntoAPrompt) {
     type(SDLK_a, KMOD_LSHIFT, "A");
     EXPECT_EQ(app.find.input, "1@\xe2\x82\xac\xc2\xb2" "A");
     EXPECT_EQ(app.zoom, 1) << "Ctrl+0 still resets the zoom";
+    app.find.prompt = FindState::Prompt::Search;
+    app.find.text_mode = true;
+    type(SDLK_c, KMOD_RALT, "\xc2\xa2");  // AltGr+C on a German keyboard
+    EXPECT_TRUE(app.find.ignore_case);
+    EXPECT_EQ(app.find.input, "1@\xe2\x82\xac\xc2\xb2" "A") << "a key that toggles types nothing";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 #include <tuple>
@@ -85,6 +86,24 @@ TEST(Find, ModifiedKeysTypeNothing) {
     ASSERT_TRUE(session.shows_model_page("text_any_case"));  // "ab", any case
     session.close();
     EXPECT_EQ(session.process().wait_exit(), 0);
+
+    // AltGr types what it makes, on a German keyboard: "@" and "€"; AltGr+C,
+    // which makes "¢" there, toggles the case as Alt+C does and types nothing.
+    struct GermanKeyboard {
+        // Without the sanitizers' preload, whose leak check would fail setxkbmap.
+        GermanKeyboard() { EXPECT_EQ(std::system("env -u LD_PRELOAD setxkbmap de"), 0); }
+        ~GermanKeyboard() { EXPECT_EQ(std::system("env -u LD_PRELOAD setxkbmap us"), 0); }
+    } german;
+    ViewerSession altgr(file.path());
+    ASSERT_TRUE(altgr.shows_model_page("altgr_start"));
+    altgr.key_with("f", KMOD_LCTRL);
+    altgr.key("Tab");
+    altgr.key_with("q", KMOD_RALT, "@");
+    altgr.key_with("e", KMOD_RALT, "\xe2\x82\xac");
+    altgr.key_with("c", KMOD_RALT, "\xc2\xa2");
+    ASSERT_TRUE(altgr.shows_model_page("altgr_typed"));
+    altgr.close();
+    EXPECT_EQ(altgr.process().wait_exit(), 0);
 }
 
 // Past 2^40 the prompts, the status, the highlight and the label line's

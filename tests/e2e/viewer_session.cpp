@@ -345,7 +345,7 @@ void ViewerSession::key(const char* keysym, bool shift) { key_with(keysym, shift
 void ViewerSession::key_with(const char* keysym, SDL_Keymod modifiers, const char* text) {
     std::vector<KeyCode> held;
     for (const auto& [mod, name] : {std::pair{KMOD_LSHIFT, XK_Shift_L}, std::pair{KMOD_LCTRL, XK_Control_L},
-                                    std::pair{KMOD_LALT, XK_Alt_L}}) {
+                                    std::pair{KMOD_LALT, XK_Alt_L}, std::pair{KMOD_RALT, XK_ISO_Level3_Shift}}) {
         if (modifiers & mod) held.push_back(XKeysymToKeycode(display_, name));
     }
     const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
@@ -376,6 +376,9 @@ void ViewerSession::key_with(const char* keysym, SDL_Keymod modifiers, const cha
             XTestFakeKeyEvent(display_, modifier, False, CurrentTime);
         }
         sync();
+        // SDL takes a release followed within 2 ms by a press of the same key,
+        // anywhere in its queue, for key repeat and drops the release.
+        pause_ms(10);
     }
 }
 

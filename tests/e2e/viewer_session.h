@@ -62,7 +62,8 @@ public:
     ViewerProcess& process() { return process_; }
 
     void key(const char* keysym, bool shift = false);
-    // A key with modifiers held; `text` is what SDL reports as typed with it.
+    // A key with modifiers held (KMOD_RALT is AltGr, where the layout has
+    // one); `text` is what SDL reports as typed with it.
     void key_with(const char* keysym, SDL_Keymod modifiers, const char* text = nullptr);
     // Types text of letters, digits, spaces, dots and apostrophes, key by key.
     void type(const std::string& text);
