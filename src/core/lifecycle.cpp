@@ -54,6 +54,7 @@ void Application::mainLoop() {
         }
         if (need_redraw) {
             drawFrame();
+            live.watcher.frame_drawn();
         }
     }
 }
