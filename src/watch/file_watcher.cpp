@@ -32,6 +32,7 @@ Uint32 FileWatcher::event_type() {
 
 bool FileWatcher::arm(const std::string& path) {
     stop();
+    notice_.store(Notice::None);
     event_type();  // registered here, on the main thread
     path_ = path;
     const size_t slash = path.find_last_of('/');
