@@ -56,6 +56,7 @@ void Application::mainLoop() {
         }
         if (need_redraw) {
             drawFrame();
+            live.watcher.frame_drawn();
         }
     }
 }

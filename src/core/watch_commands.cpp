@@ -21,6 +21,7 @@ void Application::on_watch_notice() {
     clamp_view_and_check_window();
     live.reread = true;
     load_file_window();
+    file_size_changed = false;  // the coming frame is described with whatever size the read found
 }
 
 std::string Application::label_line() const {

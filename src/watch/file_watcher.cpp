@@ -32,6 +32,7 @@ Uint32 FileWatcher::event_type() {
 
 bool FileWatcher::arm(const std::string& path) {
     stop();
+    notice_.store(Notice::None);
     event_type();  // registered here, on the main thread
     path_ = path;
     const size_t slash = path.find_last_of('/');
@@ -81,19 +82,18 @@ void FileWatcher::watch_file() {
     file_watch_ = inotify_add_watch(inotify_fd_, path_.c_str(), file_events);
 }
 
-void FileWatcher::take_notice() {
-    taken_at_.store(std::chrono::steady_clock::now().time_since_epoch().count());
-    notice_pending_.store(false);
+void FileWatcher::frame_drawn() {
+    frame_at_.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    Notice taken = Notice::Taken;
+    notice_.compare_exchange_strong(taken, Notice::None);
 }
 
 void FileWatcher::notify() {
-    if (notice_pending_.exchange(true)) {
-        return;  // the main thread has yet to take the last one
-    }
+    notice_.store(Notice::Sent);
     SDL_Event event{};
     event.type = event_type();
     if (SDL_PushEvent(&event) != 1) {
-        notice_pending_.store(false);  // a full queue: the next change tries again
+        notice_.store(Notice::None);  // a full queue: the next change tries again
     }
 }
 
@@ -102,17 +102,17 @@ void FileWatcher::run() {
     alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + 256)];
     pollfd fds[2] = {{inotify_fd_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
     Clock::time_point last_notice;
-    // A frame interval after the last notice was sent and after it was
-    // taken: the frame it asked for is drawn after the taking.
+    // A frame interval after the last notice and after the last frame.
     auto next_notice = [&] {
-        const Clock::time_point taken{Clock::duration(taken_at_.load())};
-        return std::max(last_notice, taken) + notice_interval;
+        const Clock::time_point drawn{Clock::duration(frame_at_.load())};
+        return std::max(last_notice, drawn) + notice_interval;
     };
     bool owed = false;  // a change came too soon after the last notice: told when its interval is over
     for (;;) {
         int timeout_ms = -1;  // with nothing owed, sleep until the kernel has news
         if (owed) {
-            const auto left = next_notice() - Clock::now();
+            // While the last notice's frame is drawn, look again an interval on.
+            const auto left = notice_.load() == Notice::Taken ? notice_interval : next_notice() - Clock::now();
             timeout_ms = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         }
         fds[0].revents = fds[1].revents = 0;
@@ -158,10 +158,10 @@ void FileWatcher::run() {
         if (!changed) {
             continue;
         }
-        // A notice not yet taken covers this change: the main thread reads after taking it.
-        if (notice_pending_.load()) {
-            owed = false;
-        } else if (Clock::now() >= next_notice()) {
+        const Notice notice = notice_.load();
+        if (notice == Notice::Sent) {
+            owed = false;  // covered: the main thread reads after taking it
+        } else if (notice == Notice::None && Clock::now() >= next_notice()) {
             owed = false;
             last_notice = Clock::now();
             notify();

@@ -13,7 +13,7 @@
 // news; it touches nothing of the viewer's and tells the main thread through
 // SDL's event queue. One notice stands for any number of changes: no other
 // is sent until the main thread has taken it, nor sooner than a 60 Hz
-// frame interval after the last.
+// frame interval after the last notice and the last frame.
 class FileWatcher {
 public:
     FileWatcher() = default;
@@ -31,7 +31,11 @@ public:
     void stop();
     // Main thread, on receipt of a notice, before reading the file: a change
     // from now on sends another notice.
-    void take_notice();
+    void take_notice() { notice_.store(Notice::Taken); }
+    // Main thread, after each frame: the next notice waits for the frame the
+    // last one asked for, and a frame interval from here, so that frames keep
+    // one interval apart.
+    void frame_drawn();
 
     // The SDL event type of the notices; registered by arm().
     static Uint32 event_type();
@@ -48,6 +52,9 @@ private:
     int folder_watch_ = -1;
     int file_watch_ = -1;  // thread only once it runs; -1 while no file is at the path
     std::thread thread_;
-    std::atomic<bool> notice_pending_{false};
-    std::atomic<int64_t> taken_at_{0};  // steady clock, nanoseconds: when the last notice was taken
+    // Sent: the main thread has yet to take it, and will read after it does.
+    // Taken: read, its frame not yet drawn.
+    enum class Notice { None, Sent, Taken };
+    std::atomic<Notice> notice_{Notice::None};
+    std::atomic<int64_t> frame_at_{0};  // steady clock, nanoseconds: when the last frame was drawn
 };

@@ -26,7 +26,8 @@ protected:
         while (SDL_WaitEventTimeout(&event, ms)) {
             if (event.type == FileWatcher::event_type()) {
                 SDL_Delay(50);
-                watcher.take_notice();
+                watcher.take_notice();  // as the viewer does: take, read, draw
+                watcher.frame_drawn();
                 SDL_FlushEvent(FileWatcher::event_type());
                 return true;
             }
