@@ -3,6 +3,7 @@
 #include "core/driver_preload.h"
 #include "find/find_state.h"
 #include "find/search_worker.h"
+#include "map/file_map.h"
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
 
@@ -89,6 +90,14 @@ public:
     void start_search(const SearchPattern& pattern, bool backward);
     OverlayBlock overlay_block() const;
 
+    // The file map (core/map_commands.cpp). Ctrl+M turns it on or off;
+    // fill_map_record writes it into a frame's record, first starting it
+    // again when the file size or the track length changed.
+    bool on_map_key(const SDL_Keysym& key);
+    void on_map_notice();
+    void restart_map();
+    void fill_map_record(OverlayBlock& overlay);
+
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
     bool on_zoom_key(const SDL_Keysym& key);
@@ -169,6 +178,7 @@ public:
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows
+    FileMap file_map;
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.

@@ -46,7 +46,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
-            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym)) {
+            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym) && !on_map_key(event.key.keysym)) {
                 on_key_down(event.key.keysym.sym, fkey_direction);
             }
             break;
@@ -80,6 +80,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
         default:
             if (event.type == SearchWorker::event_type()) {
                 on_search_notice();
+            } else if (event.type == MapWorker::event_type()) {
+                on_map_notice();
             }
             break;
     }

@@ -20,6 +20,8 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 flags;      // x: the label line shows `text`; y: the highlight is on
     uvec4 highlight;  // first (xy) and end (zw) offsets, low and high 32 bits
     uvec4 text[4];    // 64 glyph codes
+    uvec4 map_flags;  // x: the scrollbar shows the map
+    uvec4 map[66];    // a byte per track row: the class in bits 0-2
 } overlay;
 
 vec4 value_colour(uint v) {
