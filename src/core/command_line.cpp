@@ -50,6 +50,7 @@ void print_help(std::ostream& out, const char* invocation) {
            "  n, N                     the next match forward, backward\n"
            "  Esc                      close the prompt, cancel the search, clear the mark\n"
            "  Ctrl + =, -, 0           zoom in, out, back to 1\n"
+           "  Ctrl+M                   the file map in the scrollbar, on or off\n"
            "\n"
            "Mouse:\n"
            "  wheel                    one row per notch (with Ctrl: zoom)\n"
