@@ -37,8 +37,7 @@ public:
     // returns whether a slice is left to read.
     bool sample_pass(uint64_t n);
     void classify_into(MapProgress& progress) const;
-    bool stopped() const { return stopped_ || cancel_; }
-    uint64_t bytes_read() const { return bytes_read_; }
+    bool stopped() const { return budget_spent_ || cut_short_ || cancel_; }
 
 private:
     void mark(uint64_t first, uint64_t end);
@@ -54,9 +53,18 @@ private:
     // Reads [first, end) into slice i's counts; false when the read was cut short.
     bool read_into(size_t i, uint64_t first, uint64_t end);
     bool affordable(uint64_t bytes) {
-        if (bytes_read_ + bytes > limits_.budget) stopped_ = true;
-        return !stopped_;
+        if (bytes_read_ + pending_bytes_ + bytes > limits_.budget) budget_spent_ = true;
+        return !stopped();
     }
+    // Samples are read in batches announced to the kernel first, so that a
+    // cold disk works on many of them at once.
+    void queue(size_t i, uint64_t first, uint64_t last);
+    void flush();
+
+    struct Pending {
+        size_t slice;
+        uint64_t first, last;
+    };
 
     int fd_;
     uint64_t size_;
@@ -67,8 +75,11 @@ private:
     std::vector<Slice> slices_;
     std::vector<ByteHistogram> histograms_;
     std::unique_ptr<uint8_t, FreeDeleter> buffer_;
+    std::vector<Pending> pending_;
+    uint64_t pending_bytes_ = 0;
     bool sparse_ = false;
-    bool stopped_ = false;
+    bool budget_spent_ = false;
+    bool cut_short_ = false;  // a read came back short: the file shrank
     uint64_t bytes_read_ = 0;
 };
 
@@ -118,7 +129,7 @@ bool Scan::read_into(size_t i, uint64_t first, uint64_t end) {
         const uint64_t piece = std::min(end, (first / limits_.buffer + 1) * limits_.buffer) - first;
         const ssize_t got = ::pread(fd_, buffer_.get(), size_t(piece), off_t(first));
         if (got <= 0) {
-            stopped_ = true;  // the file is shorter than it was
+            cut_short_ = true;
             return false;
         }
         histograms_[i].add(buffer_.get(), size_t(got));
@@ -177,6 +188,24 @@ bool Scan::locate_sample(size_t i, uint64_t at, uint64_t& first, uint64_t& last)
     return true;
 }
 
+void Scan::queue(size_t i, uint64_t first, uint64_t last) {
+    if (!affordable(last - first)) return;
+    pending_.push_back({i, first, last});
+    pending_bytes_ += last - first;
+    if (pending_.size() == 64) flush();
+}
+
+void Scan::flush() {
+    for (const Pending& p : pending_) {
+        ::posix_fadvise(fd_, off_t(p.first), off_t(p.last - p.first), POSIX_FADV_WILLNEED);
+    }
+    for (const Pending& p : pending_) {
+        if (cut_short_ || !read_into(p.slice, p.first, p.last)) break;
+    }
+    pending_.clear();
+    pending_bytes_ = 0;
+}
+
 bool Scan::sample_pass(uint64_t n) {
     bool left = false;
     for (size_t i = 0; i < slices_.size() && !stopped(); ++i) {
@@ -191,11 +220,10 @@ bool Scan::sample_pass(uint64_t n) {
         // The samples of the passes before are the even ones of this pass.
         for (uint64_t j = n == 1 ? 0 : 1; j < n && !stopped(); j += 2) {
             uint64_t first, last;
-            if (locate_sample(i, sample_at(slice, j, n), first, last) && affordable(last - first)) {
-                read_into(i, first, last);
-            }
+            if (locate_sample(i, sample_at(slice, j, n), first, last)) queue(i, first, last);
         }
     }
+    flush();
     return left && !stopped();
 }
 
