@@ -1,16 +1,23 @@
 #include "map/map_classifier.h"
 
 #include <cmath>
+#include <cstring>
 
 void ByteHistogram::add(const uint8_t* bytes, size_t length) {
     // Four tables break the store-to-load chain of runs of one value.
     uint32_t partial[4][256] = {};
     size_t i = 0;
-    for (; i + 4 <= length; i += 4) {
-        ++partial[0][bytes[i]];
-        ++partial[1][bytes[i + 1]];
-        ++partial[2][bytes[i + 2]];
-        ++partial[3][bytes[i + 3]];
+    for (; i + 8 <= length; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, bytes + i, 8);
+        ++partial[0][w & 0xff];
+        ++partial[1][(w >> 8) & 0xff];
+        ++partial[2][(w >> 16) & 0xff];
+        ++partial[3][(w >> 24) & 0xff];
+        ++partial[0][(w >> 32) & 0xff];
+        ++partial[1][(w >> 40) & 0xff];
+        ++partial[2][(w >> 48) & 0xff];
+        ++partial[3][w >> 56];
     }
     for (; i < length; ++i) {
         ++partial[0][bytes[i]];

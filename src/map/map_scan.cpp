@@ -3,6 +3,7 @@
 #include "map/map_slices.h"
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,9 +57,12 @@ private:
         if (bytes_read_ + pending_bytes_ + bytes > limits_.budget) budget_spent_ = true;
         return !stopped();
     }
-    // Samples are read in batches announced to the kernel first, so that a
-    // cold disk works on many of them at once.
+    // A sample in the page cache is read at once; the others are read in
+    // batches announced to the kernel first, so that a cold disk works on
+    // many of them at once.
     void queue(size_t i, uint64_t first, uint64_t last);
+    bool read_if_cached(size_t i, uint64_t first, uint64_t last);
+    uint8_t* buffer();
     void flush();
 
     struct Pending {
@@ -80,6 +84,7 @@ private:
     bool sparse_ = false;
     bool budget_spent_ = false;
     bool cut_short_ = false;  // a read came back short: the file shrank
+    bool nowait_ = true;      // the kernel takes reads that must not wait
     uint64_t bytes_read_ = 0;
 };
 
@@ -119,10 +124,15 @@ bool Scan::find_data() {
     return sparse_;
 }
 
-bool Scan::read_into(size_t i, uint64_t first, uint64_t end) {
+uint8_t* Scan::buffer() {
     if (!buffer_) {
         buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(4096, limits_.buffer)));
     }
+    return buffer_.get();
+}
+
+bool Scan::read_into(size_t i, uint64_t first, uint64_t end) {
+    buffer();
     while (first < end && !cancel_) {
         wait_turn_();
         // Pieces end on buffer-size boundaries, so long reads stay aligned.
@@ -188,8 +198,20 @@ bool Scan::locate_sample(size_t i, uint64_t at, uint64_t& first, uint64_t& last)
     return true;
 }
 
+bool Scan::read_if_cached(size_t i, uint64_t first, uint64_t last) {
+    if (!nowait_) return false;
+    wait_turn_();
+    iovec piece{buffer(), size_t(last - first)};
+    const ssize_t got = ::preadv2(fd_, &piece, 1, off_t(first), RWF_NOWAIT);
+    if (got < 0 && errno != EAGAIN) nowait_ = false;
+    if (got != ssize_t(last - first)) return false;
+    histograms_[i].add(buffer(), size_t(got));
+    bytes_read_ += uint64_t(got);
+    return true;
+}
+
 void Scan::queue(size_t i, uint64_t first, uint64_t last) {
-    if (!affordable(last - first)) return;
+    if (!affordable(last - first) || read_if_cached(i, first, last)) return;
     pending_.push_back({i, first, last});
     pending_bytes_ += last - first;
     if (pending_.size() == 64) flush();
