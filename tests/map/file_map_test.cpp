@@ -205,7 +205,7 @@ TEST(MapWorker, FilesThatGrowOrShrinkWhileMapped) {
 
 // The viewer's side: nothing is made again while the file and the track
 // stay; a new size seen by the page's read, or a shorter track, starts the
-// map again.
+// map again, which waits while a search runs.
 TEST(MapCommands, RestartsOnANewSizeOrTrackLength) {
     TempFile file(text_bytes(100000));
     Application app;
@@ -239,7 +239,15 @@ TEST(MapCommands, RestartsOnANewSizeOrTrackLength) {
     EXPECT_EQ(grown.map[0], uint8_t(SliceClass::Text));
     EXPECT_EQ(grown.map[track_length - 1], uint8_t(SliceClass::Zeros));
 
+    // A search keeps the disk: the new map waits for its end.
     app.rows = 10;
+    app.find.searching = true;
+    OverlayBlock during_search{};
+    app.fill_map_record(during_search);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(app.file_map.worker.snapshot().running);
+    EXPECT_EQ(app.file_map.worker.snapshot().progress.bytes_read, 0u);
+    app.find.searching = false;
     const OverlayBlock shorter = settle();
     EXPECT_EQ(app.file_map.length, track_length_for(10));
     EXPECT_EQ(shorter.map[track_length_for(10) - 1], uint8_t(SliceClass::Zeros));
