@@ -6,6 +6,7 @@
 #include "find/search_worker.h"
 #include "history/view_history.h"
 #include "inspect/inspect_state.h"
+#include "map/file_map.h"
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
 #include "select/selection.h"
@@ -135,6 +136,13 @@ public:
     void add_inspector_panel(OverlayBlock& block) const;
     // The canvas's width, and the panel's when it is shown.
     int page_width() const;
+    // The file map (core/map_commands.cpp). Ctrl+M turns it on or off;
+    // fill_map_record writes it into a frame's record, first starting it
+    // again when the file size or the track length changed.
+    bool on_map_key(const SDL_Keysym& key);
+    void on_map_notice();
+    void restart_map();
+    void fill_map_record(OverlayBlock& overlay);
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
@@ -225,6 +233,7 @@ public:
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows
+    FileMap file_map;
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.

@@ -93,6 +93,7 @@ void print_help(std::ostream& out, const char* invocation) {
            "  ' then a ... z           go to that mark; '' back to the view before the last jump\n"
            "  Alt+Left, Alt+Right      back and forward through jumps\n"
            "  Ctrl + =, -, 0           zoom in, out, back to 1\n"
+           "  Ctrl+M                   the file map in the scrollbar, on or off\n"
            "\n"
            "Mouse:\n"
            "  wheel                    one row per notch (with Ctrl: zoom)\n"

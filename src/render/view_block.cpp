@@ -42,7 +42,8 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
 void Application::updateUniformBuffer(uint32_t currentImage) {
     UniformBufferObject ubo;
     fill_view_block(ubo);
-    const OverlayBlock overlay = overlay_block();
+    OverlayBlock overlay = overlay_block();
+    fill_map_record(overlay);
     std::memcpy(uniformBuffersMapped[currentImage], &ubo, sizeof ubo);
     std::memcpy(static_cast<char*>(uniformBuffersMapped[currentImage]) + overlayOffset, &overlay, sizeof overlay);
 }

@@ -145,6 +145,7 @@ void Application::recreateSwapChain() {
 
 void Application::cleanup() {
     search_worker.stop();
+    file_map.worker.stop();
     vkDeviceWaitIdle(device);
     cleanupSwapChain();
 

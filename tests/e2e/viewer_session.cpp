@@ -265,6 +265,13 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
         do {
             model_.fill_view_block(model_ubo_);
             model_overlay_ = model_.overlay_block();
+            // The model's map, too, is made to its end first.
+            model_.fill_map_record(model_overlay_);
+            while (model_.file_map.worker.snapshot().running) {
+                pause_ms(5);
+            }
+            model_.on_map_notice();
+            model_.fill_map_record(model_overlay_);
         } while (needs_another_frame(model_presents_++, std::exchange(model_.file_size_changed, false)));
     } catch (const std::exception& e) {
         model_error_ = e.what();

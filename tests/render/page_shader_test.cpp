@@ -8,7 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <cstring>
 #include <memory>
+#include <set>
+#include <thread>
 
 namespace {
 
@@ -199,3 +203,47 @@ TEST(ScreenQuad, CoversEveryPixelOfAnyFramebuffer) {
 }
 
 }  // namespace
+
+// The map of a file of code, zeros, text, a hole and random bytes in the
+// track, under the thumb's outline, at full and short heights; Ctrl+M again
+// gives back the plain page.
+TEST(PageShaderMap, CraftedFileInTheTrack) {
+    TempFile file(std::vector<uint8_t>{});
+    write_map_regions(file, 256 * KiB);
+    SDL_Keysym ctrl_m{};
+    ctrl_m.sym = SDLK_m;
+    ctrl_m.mod = KMOD_LCTRL;
+    const struct { int zoom, rows; } fits[] = {{1, 75}, {1, 10}, {2, 75}};
+    for (const auto& fit : fits) {
+        Application app;
+        app.set_fname(file.c_path());
+        app.load_file_window();
+        app.zoom = fit.zoom;
+        app.rows = fit.rows;
+        app.offset = 3 * 256 * KiB;
+        UniformBufferObject ubo;
+        app.fill_view_block(ubo);
+        app.on_map_key(ctrl_m);
+        OverlayBlock overlay = app.overlay_block();
+        app.fill_map_record(overlay);
+        while (app.file_map.worker.snapshot().running) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        app.on_map_notice();
+        app.fill_map_record(overlay);
+        std::set<int> classes(overlay.map, overlay.map + track_length_for(fit.rows));
+        EXPECT_EQ(classes, (std::set<int>{0, 1, 2, 3, 4}));
+
+        const uint32_t width = uint32_t(WIDTH * fit.zoom);
+        const uint32_t height = uint32_t((label_height + row_height * fit.rows + 7) * fit.zoom);
+        HeadlessRenderer renderer(width, height);
+        const std::string name = "map_zoom_" + std::to_string(fit.zoom) + "_rows_" + std::to_string(fit.rows);
+        EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
+
+        app.on_map_key(ctrl_m);
+        OverlayBlock off = app.overlay_block();
+        app.fill_map_record(off);
+        const OverlayBlock plain = make_overlay_block("", false, 0, 0, fit.rows);
+        EXPECT_EQ(std::memcmp(&off, &plain, sizeof off), 0);
+        EXPECT_TRUE(page_matches(name + "_off", ubo, renderer.draw(ubo, off), width, height, true, true,
+                                 fit.rows == page_rows ? nullptr : &plain));
+    }
+}

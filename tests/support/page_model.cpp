@@ -82,14 +82,23 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         return colour;
     }
     if (x >= 3 && x <= 10 && data_band) {
+        // The map: a class per track row in the value colours, holes as the track.
+        const bool map = overlay && overlay->map_flags[0];
+        const int track_row = y - track_top;
         colour = opaque_black;
+        if (map && track_row < track_length_for(rows)) {
+            const uint8_t values[5] = {0, 0, 'A', 0x80, 1};  // a byte of each class's colour
+            const int c = overlay->map[track_row] & 7;
+            if (c >= 1 && c <= 4) colour = colour_of_value(values[c]);
+        }
         if (page.size > 0) {
             const float s = float(page.size);
             const int shortest = min_thumb_for(rows);
             int length = int(float(thumb_scale_for(rows)) / s);
             if (length < shortest) length = shortest;
             const int top = int((float(page.first_row) / s) * float(track_length_for(rows) - length)) + track_top;
-            if (top < y && y < top + length) {
+            const bool outline = !map || x <= 4 || x >= 9 || y <= top + 2 || y >= top + length - 2;
+            if (top < y && y < top + length && outline) {
                 const float t = float(y - top) / float(length);
                 colour = {0.5f * t, 0.5f - 0.5f * t, 0, 1};
             }

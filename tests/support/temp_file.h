@@ -27,3 +27,13 @@ private:
 std::vector<uint8_t> counting_bytes(size_t count);  // byte i is i mod 251
 std::vector<uint8_t> every_byte_value();
 std::vector<uint8_t> random_bytes(size_t count, unsigned seed);
+
+// Lines of English text, and x86-64 instructions with random operands.
+std::vector<uint8_t> text_bytes(size_t count);
+std::vector<uint8_t> machine_code_bytes(size_t count, unsigned seed);
+
+// A file of five regions of `region` bytes (a multiple of 4 KiB), in this
+// order: machine code, zeros, text, a hole, random bytes.
+enum class MapRegion { Code, Zeros, Text, Hole, Random };
+inline constexpr int map_regions = 5;
+void write_map_regions(const TempFile& file, uint64_t region);

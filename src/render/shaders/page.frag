@@ -69,7 +69,7 @@ void main() {
     }
 
     if (in_scrollbar(x, in_rows)) {
-        colour = scrollbar_colour(y, rows, size, base);
+        colour = scrollbar_colour(x, y, rows, size, base);
     }
 
     // A wide offset runs over the first hex column label, which is then left out.

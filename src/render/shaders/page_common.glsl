@@ -22,6 +22,8 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 text[4];    // 64 glyph codes
     uvec4 panel;      // x: the inspector panel is shown
     uvec4 panel_text[panel_lines * panel_cells / 16];  // its glyph codes; bit 7 marks a name
+    uvec4 map_flags;  // x: the scrollbar shows the map
+    uvec4 map[66];    // a byte per track row: the class in bits 0-2
 } overlay;
 
 vec4 value_colour(uint v) {

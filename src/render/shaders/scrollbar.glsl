@@ -1,5 +1,7 @@
 // The scrollbar beside the rows: a track, and on it a thumb of at least the
 // minimum length whose place stands for the first shown row's in the file.
+// With the map on, the track shows what each slice of the file holds, and
+// the thumb is an outline over it.
 #ifndef QUIRN_SCROLLBAR_GLSL
 #define QUIRN_SCROLLBAR_GLSL
 
@@ -7,8 +9,20 @@ const vec4 track_colour = vec4(0.0, 0.0, 0.0, 1.0);
 
 bool in_scrollbar(int x, bool in_rows) { return x >= 3 && x <= 10 && in_rows; }
 
-vec4 scrollbar_colour(int y, int rows, uvec2 size, uvec2 base) {
-    vec4 colour = track_colour;
+// Classes: 1 zeros, 2 text, 3 dense, 4 binary; a hole (0) is the track.
+vec4 map_colour(int i) {
+    uint c = packed_byte(overlay.map[i >> 4], i & 15) & 7u;
+    return c == 1u ? value_colour(0u)     // as a zero byte
+         : c == 2u ? value_colour(65u)    // as printable ASCII
+         : c == 3u ? value_colour(128u)   // as the high bytes
+         : c == 4u ? value_colour(1u)     // as the control codes
+                   : track_colour;
+}
+
+vec4 scrollbar_colour(int x, int y, int rows, uvec2 size, uvec2 base) {
+    bool map = overlay.map_flags.x != 0u;
+    int i = y - track_top;
+    vec4 colour = map && i < track_length_for(rows) ? map_colour(i) : track_colour;
     if (size != uvec2(0u)) {
         int shortest = min_thumb_for(rows);
         int scale = thumb_scale_for(rows);
@@ -17,7 +31,8 @@ vec4 scrollbar_colour(int y, int rows, uvec2 size, uvec2 base) {
                         : max(int(uint(scale) / size.x), shortest);
         float s = to_float(size);
         int top = int((to_float(base) / s) * float(track_length_for(rows) - thumb)) + track_top;
-        if (top < y && y < top + thumb) {
+        bool outline = !map || x <= 4 || x >= 9 || y <= top + 2 || y >= top + thumb - 2;
+        if (top < y && y < top + thumb && outline) {
             float t = float(y - top) / float(thumb);
             colour = vec4(0.5 * t, 0.5 - 0.5 * t, 0.0, 1.0);
         }

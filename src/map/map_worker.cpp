@@ -1,0 +1,94 @@
+#include "map/map_worker.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+Uint32 MapWorker::event_type() {
+    static const Uint32 type = SDL_RegisterEvents(1);
+    return type;
+}
+
+uint64_t MapWorker::start(const std::string& path, uint64_t size, int length, const MapLimits& limits) {
+    stop();
+    const uint64_t generation = ++generations_;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = State{};
+        state_.generation = generation;
+        state_.running = true;
+    }
+    cancel_ = false;
+    event_type();  // registered here, on the main thread
+    thread_ = std::thread(&MapWorker::run, this, path, size, length, limits, generation);
+    return generation;
+}
+
+void MapWorker::stop() {
+    {
+        std::lock_guard<std::mutex> lock(hold_mutex_);
+        cancel_ = true;
+    }
+    hold_changed_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void MapWorker::hold(bool held) {
+    if (held_ == held) return;
+    {
+        std::lock_guard<std::mutex> lock(hold_mutex_);
+        held_ = held;
+    }
+    hold_changed_.notify_all();
+}
+
+void MapWorker::wait_turn() {
+    if (!held_) return;
+    std::unique_lock<std::mutex> lock(hold_mutex_);
+    hold_changed_.wait(lock, [&] { return !held_ || cancel_; });
+}
+
+MapWorker::State MapWorker::snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_;
+}
+
+void MapWorker::publish(const State& state) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = state;
+    }
+    SDL_Event event{};
+    event.type = event_type();
+    SDL_PushEvent(&event);
+}
+
+void MapWorker::run(std::string path, uint64_t size, int length, MapLimits limits, uint64_t generation) {
+    // The page comes first: on a busy machine the map waits, not the frames.
+    setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 10);
+    State state;
+    state.generation = generation;
+    state.running = true;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        run_map(
+            fd, size, length, cancel_, [this] { wait_turn(); },
+            [&](const MapProgress& progress) {
+                state.progress = progress;
+                state.running = !progress.complete;
+                if (!cancel_) publish(state);
+            },
+            limits);
+        ::close(fd);
+    }
+    if (state.running && !cancel_) {
+        // Not opened: the map stays as it is, complete.
+        state.running = false;
+        state.progress.complete = true;
+        state.progress.classes.assign(size_t(length), uint8_t(SliceClass::Hole));
+        publish(state);
+    }
+}
