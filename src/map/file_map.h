@@ -18,7 +18,7 @@ struct FileMap {
     MapWorker worker;
 
     // Whether the classes are of this file size and track length.
-    bool fits(uint64_t file_size, int track_length) const { return size == file_size && length == track_length; }
+    bool fits(uint64_t file_size, int track_rows) const { return size == file_size && length == track_rows; }
     // Off, or one class byte per track row.
     void write_record(OverlayBlock& block) const;
 };
