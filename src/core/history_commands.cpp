@@ -52,7 +52,7 @@ bool Application::on_history_text(const std::string& typed) {
     }
     if (!Marks::is_name(name)) return true;  // a mark takes a letter: anything else ends the command
     if (pending == PendingMark::Set) {
-        const uint64_t at = selection.active ? selection.first() : uint64_t(offset);
+        const uint64_t at = selection.active ? selection.first() : uint64_t(current_view().offset);
         memory.marks.set(name, at);
         find.status = std::string("mark ") + name + " at " + hex_offset(at);
     } else if (const auto at = memory.marks.get(name)) {

@@ -3,7 +3,22 @@
 // track's length is no longer the one it maps.
 #include "core/application.h"
 
+#include "map/map_slices.h"
 #include "render/page_geometry.h"
+
+namespace {
+
+// Each mark is a tick on the track row of its slice.
+void add_mark_ticks(OverlayBlock& overlay, const Marks& marks, uint64_t file_size, int track_rows) {
+    for (char name = 'a'; name <= 'z'; ++name) {
+        const auto at = marks.get(name);
+        if (!at || *at >= file_size) continue;
+        const int row = first_slice_with(*at, file_size, track_rows);
+        if (row >= 0 && row < track_rows) overlay.map[row] |= 0x80;
+    }
+}
+
+}  // namespace
 
 bool Application::on_map_key(const SDL_Keysym& key) {
     if (!(key.mod & KMOD_CTRL) || key.sym != SDLK_m) return false;
@@ -38,4 +53,5 @@ void Application::fill_map_record(OverlayBlock& overlay) {
         if (!file_map.fits(file_size, track_length_for(rows))) restart_map();
     }
     file_map.write_record(overlay);
+    if (file_map.on) add_mark_ticks(overlay, navigation_memory.marks, file_size, track_length_for(rows));
 }

@@ -36,6 +36,9 @@ TEST(Map, CraftedFileInTheTrackAtFullAndShortHeights) {
 
     session.key("Next");
     ASSERT_TRUE(session.shows_model_page("map_next"));
+    session.key("F6");
+    session.type("ma");  // a mark is a tick in the track
+    ASSERT_TRUE(session.shows_model_page("map_mark_tick"));
     const int y = session.thumb_grab_y();
     session.press_left(6, y);
     session.move_mouse(6, y + 500);

@@ -90,6 +90,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
             const uint8_t values[5] = {0, 0, 'A', 0x80, 1};  // a byte of each class's colour
             const int c = overlay->map[track_row] & 7;
             if (c >= 1 && c <= 4) colour = colour_of_value(values[c]);
+            if (overlay->map[track_row] & 128) colour = {1, 1, 1, 1};  // a mark's tick
         }
         if (page.size > 0) {
             const float s = float(page.size);

@@ -9,10 +9,15 @@ const vec4 track_colour = vec4(0.0, 0.0, 0.0, 1.0);
 
 bool in_scrollbar(int x, bool in_rows) { return x >= 3 && x <= 10 && in_rows; }
 
+const vec4 mark_tick_colour = vec4(1.0, 1.0, 1.0, 1.0);
+
 // Classes: 1 zeros, 2 text, 3 dense, 4 binary; a hole (0) is the track.
+// Bit 7 is a mark's tick.
 vec4 map_colour(int i) {
-    uint c = packed_byte(overlay.map[i >> 4], i & 15) & 7u;
-    return c == 1u ? value_colour(0u)     // as a zero byte
+    uint row = packed_byte(overlay.map[i >> 4], i & 15);
+    uint c = row & 7u;
+    return (row & 128u) != 0u ? mark_tick_colour
+         : c == 1u ? value_colour(0u)     // as a zero byte
          : c == 2u ? value_colour(65u)    // as printable ASCII
          : c == 3u ? value_colour(128u)   // as the high bytes
          : c == 4u ? value_colour(1u)     // as the control codes
