@@ -6,6 +6,7 @@
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
 #include "select/selection.h"
+#include "transfer/transfer_state.h"
 
 #include <SDL2/SDL.h>
 #include <vulkan/vulkan.h>
@@ -90,6 +91,13 @@ public:
     void start_search(const SearchPattern& pattern, bool backward);
     OverlayBlock overlay_block() const;
 
+    // Copy and save (core/transfer_commands.cpp). Ctrl+C, Ctrl+Shift+C and
+    // Ctrl+S, Enter in the save prompt and Esc while one runs; they change
+    // `transfer` and `find`'s prompt and status, never the selection.
+    bool on_transfer_key(const SDL_Keysym& key);
+    void start_save(const std::string& name, bool replace);
+    void on_transfer_notice();
+
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
     bool on_zoom_key(const SDL_Keysym& key);
@@ -168,6 +176,7 @@ public:
     FindState find;
     Selection selection;   // a go-to target, a search match, or the user's own
     SearchWorker search_worker;
+    TransferState transfer;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows

@@ -46,7 +46,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             }
             break;
         case SDL_KEYDOWN:
-            if (!on_zoom_key(event.key.keysym) && !on_find_key(event.key.keysym)) {
+            if (!on_zoom_key(event.key.keysym) && !on_transfer_key(event.key.keysym) &&
+                !on_find_key(event.key.keysym)) {
                 on_key_down(event.key.keysym.sym, fkey_direction);
             }
             break;
@@ -80,6 +81,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
         default:
             if (event.type == SearchWorker::event_type()) {
                 on_search_notice();
+            } else if (event.type == TransferWorker::event_type()) {
+                on_transfer_notice();
             }
             break;
     }
