@@ -38,7 +38,7 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
         }
     }
     if (transfer.busy && key.sym == SDLK_ESCAPE) {
-        transfer.worker.stop();  // its last notice reports the cancel
+        transfer.worker.cancel();  // its last notice reports the cancel
         return true;
     }
     const bool copy = ctrl && key.sym == SDLK_c;

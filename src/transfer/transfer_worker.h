@@ -42,6 +42,9 @@ public:
     uint64_t start(Job job);
     // Cancels the running job, if any, and waits for its thread.
     void stop();
+    // Asks the running job to stop without waiting, as a save's last sync
+    // may take seconds; its last notice says how it ended.
+    void cancel() { cancel_ = true; }
     State snapshot() const;
     // A finished copy's text, handed over once.
     std::string take_text();
