@@ -10,6 +10,7 @@
 #include "transfer/save_file.h"
 #include "transfer/transfer_format.h"
 #include "transfer/transfer_worker.h"
+#include "transfer/x11_selection.h"
 
 #include <malloc.h>
 
@@ -60,6 +61,7 @@ int run_job(TransferWorker::Job job) {
         return 1;
     }
     TransferWorker worker;
+    X11Selection long_text;
     const long idle = resident_kib();
     long most = idle;
     const double start = now();
@@ -78,10 +80,13 @@ int run_job(TransferWorker::Job job) {
         return 1;
     }
     if (copying) {
-        const std::string text = worker.take_text();
+        std::string text = worker.take_text();
         most = std::max(most, resident_kib());
-        if (text.size() <= clipboard_limit(window)) SDL_SetClipboardText(text.c_str());
-        std::printf("text_bytes=%zu\nclipboard_limit=%zu\n", text.size(), clipboard_limit(window));
+        const size_t size = text.size();
+        const bool offered = size <= clipboard_limit(window) ? SDL_SetClipboardText(text.c_str()) == 0
+                                                             : long_text.offer(std::move(text));
+        most = std::max(most, resident_kib());
+        std::printf("text_bytes=%zu\nclipboard_limit=%zu\noffered=%d\n", size, clipboard_limit(window), offered);
     }
     const double seconds = now() - start;
     malloc_trim(0);

@@ -49,7 +49,7 @@ void print_help(std::ostream& out, const char* invocation) {
            "  Ctrl+F or /, ?           search forward, backward (7f ?? 4c 46, \"PK\" 03 04)\n"
            "  n, N                     the next match forward, backward\n"
            "  Esc                      close the prompt, cancel the search, clear the mark\n"
-           "  Ctrl+C, Ctrl+Shift+C     copy the selection as hex pairs, as text (up to 16 MiB)\n"
+           "  Ctrl+C, Ctrl+Shift+C     copy the selection as hex, as text (16 MiB at most)\n"
            "  Ctrl+S                   save the selection to a file (asks for its name)\n"
            "  Ctrl + =, -, 0           zoom in, out, back to 1\n"
            "\n"

@@ -60,10 +60,6 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
         find.status = "too large to copy (" + size_text(length) + "): Ctrl+S saves it";
         return true;
     }
-    if (!shift && 3 * length - 1 > clipboard_limit(window)) {
-        find.status = "too large for the clipboard as hex (" + size_text(3 * length - 1) + "): Ctrl+S saves it";
-        return true;
-    }
     TransferWorker::Job job;
     job.kind = shift ? TransferWorker::Job::Kind::CopyText : TransferWorker::Job::Kind::CopyHex;
     job.path = fname;
@@ -108,16 +104,18 @@ void Application::on_transfer_notice() {
             if (saving) {
                 find.status = "saved " + size_text(job.length) + " to " + job.target;
             } else {
-                const std::string text = transfer.worker.take_text();
+                std::string text = transfer.worker.take_text();
                 const bool as_text = job.kind == TransferWorker::Job::Kind::CopyText;
+                const std::string copied = "copied " + size_text(job.length) + (as_text ? " as text" : " as hex");
                 if (text.size() > clipboard_limit(window)) {
-                    find.status = "too large for the clipboard as text (" + size_text(text.size()) +
-                                  "): Ctrl+S saves it";
+                    find.status = transfer.long_text.offer(std::move(text))
+                                      ? copied
+                                      : "too large for the clipboard (" + size_text(job.length) + "): Ctrl+S saves it";
                 } else if (SDL_SetClipboardText(text.c_str()) != 0) {
                     find.status = std::string("copy failed: ") + SDL_GetError();
                 } else {
                     SDL_SetPrimarySelectionText(text.c_str());
-                    find.status = "copied " + size_text(job.length) + (as_text ? " as text" : " as hex");
+                    find.status = copied;
                 }
             }
             break;

@@ -4,6 +4,7 @@
 #include "e2e/viewer_session.h"
 #include "support/temp_file.h"
 #include "transfer/transfer_format.h"
+#include "transfer/x11_selection.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -109,6 +110,26 @@ TEST(Transfer, CopyAndSaveASelection) {
     session.close();
     EXPECT_EQ(session.process().wait_exit(), 0);
     EXPECT_EQ(session.process().err(), "");
+}
+
+// A 16 MiB copy as hex is 48 MiB of text, past the X server's largest
+// request: it is served in pieces, and a second offer replaces the first.
+TEST(Transfer, LongTextReachesOtherProgramsInPieces) {
+    REQUIRE_DISPLAY();
+    if (std::system("command -v xclip >/dev/null") != 0) GTEST_SKIP() << "needs xclip (scripts/setup installs it)";
+    const std::vector<uint8_t> bytes = random_bytes(16 << 20, 9);
+    std::string hex(3 * bytes.size(), ' ');
+    append_hex(bytes.data(), bytes.size(), hex.data());
+    hex.pop_back();
+    X11Selection selection;
+    ASSERT_TRUE(selection.offer(hex));
+    for (const char* which : {"clipboard", "primary"}) {
+        const std::string got = run_output(std::string("timeout 60 xclip -o -selection ") + which);
+        EXPECT_EQ(got.size(), hex.size()) << which;
+        EXPECT_TRUE(got == hex) << which;
+    }
+    ASSERT_TRUE(selection.offer("7f 45 4c 46"));
+    EXPECT_TRUE(selection_holds("clipboard", "7f 45 4c 46"));
 }
 
 }  // namespace
