@@ -16,9 +16,9 @@ public:
     X11Selection(const X11Selection&) = delete;
     X11Selection& operator=(const X11Selection&) = delete;
 
-    // Connects on first use; false when there is no X display.
-    // Takes the text and owns both selections until another program takes
-    // them; returns once the text is on the server (or failed to get there).
+    // Takes the text and returns at once; the thread puts it on the server
+    // and owns both selections until another program takes them. Connects
+    // on first use; false when there is no X display to connect to.
     bool offer(std::string text);
 
 private:
