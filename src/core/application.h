@@ -11,6 +11,7 @@
 #include "render/page_geometry.h"
 #include "select/selection.h"
 #include "watch/live_file.h"
+#include "transfer/transfer_state.h"
 
 #include <SDL2/SDL.h>
 #include <vulkan/vulkan.h>
@@ -143,6 +144,12 @@ public:
     void on_map_notice();
     void restart_map();
     void fill_map_record(OverlayBlock& overlay);
+    // Copy and save (core/transfer_commands.cpp). Ctrl+C, Ctrl+Shift+C and
+    // Ctrl+S, Enter in the save prompt and Esc while one runs; they change
+    // `transfer` and `find`'s prompt and status, never the selection.
+    bool on_transfer_key(const SDL_Keysym& key);
+    void start_save(const std::string& name, bool replace);
+    void on_transfer_notice();
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
@@ -230,6 +237,7 @@ public:
     InspectState inspector;
     SearchWorker search_worker;
     LiveFile live;
+    TransferState transfer;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows

@@ -92,6 +92,8 @@ void print_help(std::ostream& out, const char* invocation) {
            "  m then a ... z           set a mark at the first shown row (or the selection)\n"
            "  ' then a ... z           go to that mark; '' back to the view before the last jump\n"
            "  Alt+Left, Alt+Right      back and forward through jumps\n"
+           "  Ctrl+C, Ctrl+Shift+C     copy the selection as hex, as text (16 MiB at most)\n"
+           "  Ctrl+S                   save the selection to a file (asks for its name)\n"
            "  Ctrl + =, -, 0           zoom in, out, back to 1\n"
            "  Ctrl+M                   the file map in the scrollbar, on or off\n"
            "\n"

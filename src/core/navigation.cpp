@@ -48,8 +48,9 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
         case SDL_KEYDOWN:
             text_key = event.key.keysym;
             if (on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
-                on_map_key(event.key.keysym) || on_find_key(event.key.keysym) ||
-                on_select_key(event.key.keysym) || on_history_key(event.key.keysym)) {
+                on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
+                on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
+                on_history_key(event.key.keysym)) {
                 text_key.reset();  // a key that did something types nothing too
             } else {
                 const SavedView before = current_view();
@@ -95,6 +96,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_drag_scroll();
             } else if (event.type == MapWorker::event_type()) {
                 on_map_notice();
+            } else if (event.type == TransferWorker::event_type()) {
+                on_transfer_notice();
             }
             break;
     }

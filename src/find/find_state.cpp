@@ -72,6 +72,8 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
         } else if (!target.error.empty()) {
             after = "  " + target.error;
         }
+    } else if (prompt == Prompt::Save) {
+        head = "save to: ";
     } else {
         head = text_mode ? (ignore_case ? "find text, any case: \"" : "find text: \"") : "find: ";
         if (backward) head = "back " + head;

@@ -8,7 +8,7 @@
 // The find and go-to state the main thread keeps: the open prompt, the
 // one-line status and the last search.
 struct FindState {
-    enum class Prompt { None, Goto, Search };
+    enum class Prompt { None, Goto, Search, Save };
 
     Prompt prompt = Prompt::None;
     std::string input;        // what the user typed, as UTF-8

@@ -396,6 +396,19 @@ void ViewerSession::key_unmodelled(const char* keysym) {
     sync();
 }
 
+void ViewerSession::key_with_unmodelled(const char* keysym, SDL_Keymod modifiers) {
+    std::vector<KeyCode> held;
+    if (modifiers & KMOD_LSHIFT) held.push_back(XKeysymToKeycode(display_, XK_Shift_L));
+    if (modifiers & KMOD_LCTRL) held.push_back(XKeysymToKeycode(display_, XK_Control_L));
+    for (KeyCode modifier : held) XTestFakeKeyEvent(display_, modifier, True, CurrentTime);
+    sync();
+    pause_ms(60);
+    key_unmodelled(keysym);
+    pause_ms(60);
+    for (KeyCode modifier : held) XTestFakeKeyEvent(display_, modifier, False, CurrentTime);
+    sync();
+}
+
 void ViewerSession::set_model_status(const std::string& status) {
     model_.find.prompt = FindState::Prompt();  // no prompt (Xlib defines None)
     model_.find.status = status;

@@ -69,6 +69,8 @@ public:
     void type(const std::string& text);
     // A key for the viewer alone, where the model cannot follow its timing.
     void key_unmodelled(const char* keysym);
+    // The same with modifiers held, such as the copy keys, whose worker the model does not run.
+    void key_with_unmodelled(const char* keysym, SDL_Keymod modifiers);
     // What the viewer shows after such keys: no prompt, and this status.
     void set_model_status(const std::string& status);
     // The test changed the file: the model takes the notice the viewer's

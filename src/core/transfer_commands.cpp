@@ -1,0 +1,138 @@
+// Copy and save: the keys start the worker, whose notices arrive as events;
+// the save prompt is one of the find prompts.
+#include "core/application.h"
+
+#include "transfer/clipboard_limit.h"
+#include "transfer/transfer_format.h"
+
+#include <malloc.h>
+
+namespace {
+
+const uint64_t copy_limit = uint64_t{16} << 20;
+
+}  // namespace
+
+bool Application::on_transfer_key(const SDL_Keysym& key) {
+    const bool ctrl = key.mod & KMOD_CTRL;
+    const bool shift = key.mod & KMOD_SHIFT;
+    const bool enter = key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER;
+    if (find.prompt == FindState::Prompt::Save) {
+        if (!enter) return false;  // the prompt's editing keys
+        if (find.input.empty()) return true;
+        find.prompt = FindState::Prompt();
+        start_save(find.input, false);
+        return true;
+    }
+    if (!transfer.replace_name.empty()) {
+        const std::string name = std::move(transfer.replace_name);
+        transfer.replace_name.clear();
+        if (enter) {
+            start_save(name, true);
+            return true;
+        }
+        if (key.sym == SDLK_ESCAPE) {
+            find.status.clear();
+            need_redraw = true;
+            return true;
+        }
+    }
+    if (transfer.busy && key.sym == SDLK_ESCAPE) {
+        transfer.worker.cancel();  // its last notice reports the cancel
+        return true;
+    }
+    const bool copy = ctrl && key.sym == SDLK_c;
+    const bool save = ctrl && !shift && key.sym == SDLK_s;
+    if ((!copy && !save) || find.prompt != FindState::Prompt()) return false;
+    need_redraw = true;
+    if (transfer.busy) return true;  // one at a time; its line stays
+    if (!selection.active) {
+        find.status = "nothing selected";
+        return true;
+    }
+    if (save) {
+        open_prompt(FindState::Prompt::Save, false);
+        find.input = default_save_name(fname, selection.first(), selection.last());
+        return true;
+    }
+    const uint64_t length = selection.length();
+    if (length > copy_limit) {
+        find.status = "too large to copy (" + size_text(length) + "): Ctrl+S saves it";
+        return true;
+    }
+    TransferWorker::Job job;
+    job.kind = shift ? TransferWorker::Job::Kind::CopyText : TransferWorker::Job::Kind::CopyHex;
+    job.path = fname;
+    job.first = selection.first();
+    job.length = length;
+    transfer.job = job;
+    transfer.generation = transfer.worker.start(std::move(job));
+    transfer.busy = true;
+    find.status = "copying  Esc cancels";
+    return true;
+}
+
+void Application::start_save(const std::string& name, bool replace) {
+    TransferWorker::Job job;
+    job.kind = TransferWorker::Job::Kind::Save;
+    job.path = fname;
+    job.first = selection.first();
+    job.length = selection.length();
+    job.target = name;
+    job.replace = replace;
+    transfer.job = job;
+    transfer.generation = transfer.worker.start(std::move(job));
+    transfer.busy = true;
+    find.status = save_progress_line(0, transfer.job.length, 0);
+    need_redraw = true;
+}
+
+void Application::on_transfer_notice() {
+    const TransferWorker::State state = transfer.worker.snapshot();
+    if (state.generation != transfer.generation || !transfer.busy) return;
+    const TransferWorker::Job& job = transfer.job;
+    const bool saving = job.kind == TransferWorker::Job::Kind::Save;
+    need_redraw = true;
+    if (state.running) {
+        if (saving) find.status = save_progress_line(state.done, job.length, state.seconds);
+        return;
+    }
+    transfer.busy = false;
+    const std::string what = saving ? "save" : "copy";
+    switch (state.outcome.kind) {
+        case TransferOutcome::Kind::Done:
+            if (saving) {
+                find.status = "saved " + size_text(job.length) + " to " + job.target;
+            } else {
+                std::string text = transfer.worker.take_text();
+                const bool as_text = job.kind == TransferWorker::Job::Kind::CopyText;
+                const std::string copied = "copied " + size_text(job.length) + (as_text ? " as text" : " as hex");
+                if (text.size() > clipboard_limit(window)) {
+                    find.status = transfer.long_text.offer(std::move(text))
+                                      ? copied
+                                      : "too large for the clipboard (" + size_text(job.length) + "): Ctrl+S saves it";
+                } else if (SDL_SetClipboardText(text.c_str()) != 0) {
+                    find.status = std::string("copy failed: ") + SDL_GetError();
+                } else {
+                    SDL_SetPrimarySelectionText(text.c_str());
+                    find.status = copied;
+                }
+            }
+            break;
+        case TransferOutcome::Kind::Cancelled:
+            find.status = saving ? "save cancelled: nothing written" : "copy cancelled";
+            break;
+        case TransferOutcome::Kind::Failed:
+            find.status = what + " failed: " + state.outcome.error + (saving ? "; nothing written" : "");
+            break;
+        case TransferOutcome::Kind::Exists:
+            find.status = job.target + " exists: Enter replaces it";
+            transfer.replace_name = job.target;
+            break;
+        case TransferOutcome::Kind::Shown:
+            find.status = job.target + " is the file shown: quirn never writes it";
+            break;
+    }
+    // The copy's text and blocks go back to the system, not to the heap's free lists.
+    malloc_trim(0);
+}

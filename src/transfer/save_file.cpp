@@ -1,0 +1,248 @@
+#include "transfer/save_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+
+namespace {
+
+const uint64_t block_bytes = uint64_t{1} << 20;      // a read and write without the kernel's copy
+const uint64_t kernel_step = uint64_t{64} << 20;     // a kernel copy between cancel checks
+
+std::string reason(int error) {
+    std::string text = std::strerror(error);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || text[1] > 'Z')) {
+        text[0] = char(text[0] - 'A' + 'a');
+    }
+    return text;
+}
+
+TransferOutcome failed(const std::string& why) { return {TransferOutcome::Kind::Failed, why}; }
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool write_all(int fd, const uint8_t* data, size_t length, uint64_t at) {
+    while (length > 0) {
+        const ssize_t n = ::pwrite(fd, data, length, off_t(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data += n;
+        length -= size_t(n);
+        at += uint64_t(n);
+    }
+    return true;
+}
+
+// The umask, read without changing it (umask() would, for the whole process).
+mode_t current_umask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) return mode_t(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 022;
+}
+
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string random_name(const std::string& folder, const std::string& path) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const size_t slash = path.rfind('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(random() & 0xffffffffffffULL));
+    return folder + "/." + base + suffix;
+}
+
+// Where the temporary file is and how it gets its name.
+struct Temporary {
+    Descriptor fd;
+    std::string path;  // "" for an unnamed one (O_TMPFILE)
+    explicit Temporary(int descriptor, std::string name = "") : fd(descriptor), path(std::move(name)) {}
+    ~Temporary() {
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+};
+
+std::unique_ptr<Temporary> open_temporary(const std::string& folder, const std::string& target, int& error) {
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (unnamed >= 0) return std::make_unique<Temporary>(unnamed);
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        error = errno;
+        return nullptr;
+    }
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string name = random_name(folder, target);
+        const int named = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666 & ~current_umask());
+        if (named >= 0) return std::make_unique<Temporary>(named, name);
+        if (errno != EEXIST) break;
+    }
+    error = errno;
+    return nullptr;
+}
+
+// Gives the complete temporary file the target's name; errno on failure.
+bool give_name(Temporary& temporary, const std::string& folder, const std::string& target, bool replace) {
+    std::string named = temporary.path;
+    if (named.empty()) {
+        const std::string proc = "/proc/self/fd/" + std::to_string(temporary.fd.get());
+        if (!replace) {
+            if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+            if (errno != ENOENT) return false;  // EEXIST among them: someone made the name meanwhile
+            return ::linkat(temporary.fd.get(), "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0;
+        }
+        for (int attempt = 0; named.empty() && attempt < 16; ++attempt) {
+            const std::string name = random_name(folder, target);
+            if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) named = name;
+            else if (errno != EEXIST) return false;
+        }
+        if (named.empty()) return false;
+        temporary.path = named;
+    }
+    if (replace) {
+        if (::rename(named.c_str(), target.c_str()) != 0) return false;
+    } else if (::renameat2(AT_FDCWD, named.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL) return false;
+        if (::link(named.c_str(), target.c_str()) != 0) return false;  // a folder without renameat2's flag
+    }
+    if (::access(named.c_str(), F_OK) != 0) temporary.path.clear();  // renamed: nothing left to remove
+    return true;
+}
+
+// What the target's name says before anything is written.
+TransferOutcome check_target(const std::string& target, const struct stat& source, bool replace) {
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) != 0) {
+        if (errno == ENOENT) return {};
+        return failed(reason(errno));
+    }
+    if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) {
+        return {TransferOutcome::Kind::Shown, ""};
+    }
+    if (S_ISDIR(existing.st_mode)) return failed("it is a folder");
+    if (!replace) return {TransferOutcome::Kind::Exists, ""};
+    return {};
+}
+
+}  // namespace
+
+TransferOutcome copy_range(int source, uint64_t first, uint64_t length, int target,
+                           const std::atomic<bool>& cancel, const SaveProgress& progress) {
+    if (::ftruncate(target, off_t(length)) != 0) return failed(reason(errno));
+    const uint64_t end = first + length;
+    bool sparse = true;        // the source tells its holes
+    bool kernel_copy = true;   // and the two files allow the kernel's copy
+    std::unique_ptr<uint8_t[]> block;
+    uint64_t position = first;
+    while (position < end) {
+        uint64_t data = position, hole = end;
+        if (sparse) {
+            const off_t found = ::lseek(source, off_t(position), SEEK_DATA);
+            if (found < 0) {
+                if (errno == ENXIO) break;  // holes to the end
+                if (errno != EINVAL && errno != EOPNOTSUPP) return failed(reason(errno));
+                sparse = false;
+            } else {
+                data = uint64_t(found);
+                if (data >= end) break;
+                const off_t next_hole = ::lseek(source, found, SEEK_HOLE);
+                hole = next_hole < 0 ? end : std::min(end, uint64_t(next_hole));
+            }
+        }
+        while (data < hole) {
+            if (cancel.load(std::memory_order_relaxed)) return {TransferOutcome::Kind::Cancelled, ""};
+            if (kernel_copy) {
+                loff_t in = loff_t(data), out = loff_t(data - first);
+                const ssize_t n = ::copy_file_range(source, &in, target, &out, std::min(hole - data, kernel_step), 0);
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                        errno != EBADF) {
+                        return failed(reason(errno));
+                    }
+                    kernel_copy = false;
+                    continue;
+                }
+                if (n == 0) return failed("the file ended before the range did");
+                // Writeback starts now, beside the copy, rather than all in the final sync.
+                ::sync_file_range(target, off_t(data - first), off_t(n), SYNC_FILE_RANGE_WRITE);
+                data += uint64_t(n);
+            } else {
+                if (!block) block = std::make_unique<uint8_t[]>(block_bytes);
+                const ssize_t n = ::pread(source, block.get(), std::min(hole - data, block_bytes), off_t(data));
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    return failed(reason(errno));
+                }
+                if (n == 0) return failed("the file ended before the range did");
+                if (!write_all(target, block.get(), size_t(n), data - first)) return failed(reason(errno));
+                data += uint64_t(n);
+            }
+            if (progress) progress(data - first);
+        }
+        position = hole;
+    }
+    // Holes to the range's end may be a file that ends, or shrank, before it.
+    struct stat source_now {};
+    if (::fstat(source, &source_now) == 0 && S_ISREG(source_now.st_mode) && uint64_t(source_now.st_size) < end) {
+        return failed("the file ended before the range did");
+    }
+    if (progress) progress(length);
+    return {};
+}
+
+TransferOutcome save_range(const std::string& source_path, uint64_t first, uint64_t length,
+                           const std::string& target_path, bool replace, const std::atomic<bool>& cancel,
+                           const SaveProgress& progress) {
+    const Descriptor source(::open(source_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat shown {};
+    if (source.get() < 0 || ::fstat(source.get(), &shown) != 0) return failed("the file cannot be opened");
+    TransferOutcome outcome = check_target(target_path, shown, replace);
+    if (outcome.kind != TransferOutcome::Kind::Done) return outcome;
+
+    const std::string folder = folder_of(target_path);
+    int error = 0;
+    const std::unique_ptr<Temporary> temporary = open_temporary(folder, target_path, error);
+    if (!temporary) return failed("cannot write in " + folder + ": " + reason(error));
+    outcome = copy_range(source.get(), first, length, temporary->fd.get(), cancel, progress);
+    if (outcome.kind != TransferOutcome::Kind::Done) return outcome;
+    if (::fsync(temporary->fd.get()) != 0) return failed(reason(errno));
+    if (cancel.load()) return {TransferOutcome::Kind::Cancelled, ""};
+
+    // The name may have changed hands while the bytes were copied.
+    outcome = check_target(target_path, shown, replace);
+    if (outcome.kind != TransferOutcome::Kind::Done) return outcome;
+    if (!give_name(*temporary, folder, target_path, replace)) {
+        if (errno == EEXIST) return {TransferOutcome::Kind::Exists, ""};
+        return failed(reason(errno));
+    }
+    const Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0) ::fsync(directory.get());
+    return {};
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// What copy and save write and say: the selection as hexadecimal pairs or as
+// text, sizes as people read them, and the name a save starts from.
+
+// Writes "xx " for each of the n bytes (3 n characters) and returns the end.
+// The caller drops the last space.
+char* append_hex(const uint8_t* bytes, size_t n, char* out);
+
+// Writes the bytes as text: valid UTF-8 is kept; a byte that is part of no
+// valid sequence, and a control byte other than tab, line feed and carriage
+// return, becomes '.'. Writes at most n characters at out and adds their
+// count to `written`; returns how many bytes it used. Short of the input's
+// end (`at_end` false) it leaves a sequence cut by the block's end unused,
+// for the caller to pass again with the bytes that follow.
+size_t append_text(const uint8_t* bytes, size_t n, bool at_end, char* out, size_t& written);
+
+// "1 byte", "9 bytes", "2 MiB", "3.2 GiB".
+std::string size_text(uint64_t bytes);
+
+// The file's name, then the range's first and last byte in hexadecimal:
+// "disk.img.7e00-1ffdff.bin".
+std::string default_save_name(const std::string& path, uint64_t first, uint64_t last);
+
+// "saving 42% 1.2 GB/s  Esc cancels".
+std::string save_progress_line(uint64_t done, uint64_t total, double seconds);

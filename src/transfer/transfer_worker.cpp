@@ -1,0 +1,147 @@
+#include "transfer/transfer_worker.h"
+
+#include "transfer/transfer_format.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const size_t read_bytes = size_t{1} << 20;
+const auto notice_interval = std::chrono::milliseconds(100);
+
+}  // namespace
+
+Uint32 TransferWorker::event_type() {
+    static const Uint32 type = SDL_RegisterEvents(1);
+    return type;
+}
+
+uint64_t TransferWorker::start(Job job) {
+    stop();
+    const uint64_t generation = ++generations_;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = State{};
+        state_.generation = generation;
+        state_.running = true;
+        text_.clear();
+        text_.shrink_to_fit();
+    }
+    cancel_ = false;
+    event_type();  // registered here, on the main thread
+    thread_ = std::thread(&TransferWorker::run, this, std::move(job), generation);
+    return generation;
+}
+
+void TransferWorker::stop() {
+    cancel_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+TransferWorker::State TransferWorker::snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_;
+}
+
+std::string TransferWorker::take_text() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(text_);
+}
+
+void TransferWorker::publish(const State& state, std::string* text) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = state;
+        if (text) text_ = std::move(*text);
+    }
+    SDL_Event event{};
+    event.type = event_type();
+    SDL_PushEvent(&event);
+}
+
+void TransferWorker::run(Job job, uint64_t generation) {
+    using clock = std::chrono::steady_clock;
+    const auto started = clock::now();
+    auto last_notice = started;
+    State state;
+    state.generation = generation;
+    state.running = true;
+    auto elapsed = [&] { return std::chrono::duration<double>(clock::now() - started).count(); };
+    auto report = [&] {
+        const auto now = clock::now();
+        if (now - last_notice < notice_interval) return;
+        last_notice = now;
+        state.seconds = elapsed();
+        publish(state);
+    };
+
+    std::string text;
+    if (job.kind == Job::Kind::Save) {
+        state.outcome = save_range(job.path, job.first, job.length, job.target, job.replace, cancel_,
+                                   [&](uint64_t done) {
+                                       state.done = done;
+                                       report();
+                                   });
+    } else {
+        state.outcome = copy(job, text, state.done, report);
+        if (state.outcome.kind != TransferOutcome::Kind::Done) {
+            text.clear();
+            text.shrink_to_fit();
+        }
+    }
+    state.running = false;
+    state.seconds = elapsed();
+    publish(state, &text);
+}
+
+TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t& done,
+                                     const std::function<void()>& report) {
+    const int fd = ::open(job.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return {TransferOutcome::Kind::Failed, "the file cannot be opened"};
+    const bool hex = job.kind == Job::Kind::CopyHex;
+    // Text is at most one character a byte; hex three, less the last space.
+    text.resize(hex ? 3 * job.length : job.length);
+    size_t written = 0;
+    // A UTF-8 sequence cut by a block's end waits at the block's start.
+    const auto block = std::make_unique<uint8_t[]>(read_bytes + 4);
+    size_t carried = 0;
+    uint64_t position = job.first;
+    const uint64_t end = job.first + job.length;
+    TransferOutcome outcome;
+    while (position < end) {
+        if (cancel_.load(std::memory_order_relaxed)) {
+            outcome.kind = TransferOutcome::Kind::Cancelled;
+            break;
+        }
+        const ssize_t n = ::pread(fd, block.get() + carried, std::min<uint64_t>(read_bytes, end - position),
+                                  off_t(position));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            outcome = {TransferOutcome::Kind::Failed,
+                       n == 0 ? "the file ended before the selection did" : std::strerror(errno)};
+            break;
+        }
+        position += uint64_t(n);
+        const size_t available = carried + size_t(n);
+        if (hex) {
+            written = size_t(append_hex(block.get(), available, text.data() + written) - text.data());
+            carried = 0;
+        } else {
+            const size_t used = append_text(block.get(), available, position == end, text.data() + written, written);
+            carried = available - used;
+            std::memmove(block.get(), block.get() + used, carried);
+        }
+        done = position - job.first;
+        report();
+    }
+    ::close(fd);
+    if (hex && written > 0) --written;  // the last pair's space
+    text.resize(written);
+    return outcome;
+}

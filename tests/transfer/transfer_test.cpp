@@ -1,0 +1,204 @@
+// Copy and save off the window: the formats at their edges, the save on real
+// files (sparse, refused, cancelled, failing), and the worker's notices.
+#include "support/temp_file.h"
+#include "transfer/save_file.h"
+#include "transfer/transfer_format.h"
+#include "transfer/transfer_worker.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+const uint64_t MiB = uint64_t{1} << 20;
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+    std::string out(3 * bytes.size(), '?');
+    const char* end = append_hex(bytes.data(), bytes.size(), out.data());
+    out.resize(size_t(end - out.data()));
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+// The text of `bytes`, fed in blocks of `block` bytes as the worker reads them.
+std::string text(const std::string& bytes, size_t block = 1 << 20) {
+    std::string out(bytes.size(), '?');
+    std::vector<uint8_t> pending;
+    size_t written = 0;
+    for (size_t at = 0; at < bytes.size(); at += block) {
+        pending.insert(pending.end(), bytes.begin() + long(at), bytes.begin() + long(std::min(bytes.size(), at + block)));
+        const bool last = at + block >= bytes.size();
+        const size_t used = append_text(pending.data(), pending.size(), last, out.data() + written, written);
+        pending.erase(pending.begin(), pending.begin() + long(used));
+    }
+    EXPECT_TRUE(pending.empty());
+    out.resize(written);
+    return out;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(fs::file_size(path), '\0');
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    return bytes;
+}
+
+std::vector<std::string> folder_names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(TransferFormat, HexAndTextAtTheirEdges) {
+    EXPECT_EQ(hex({}), "");
+    EXPECT_EQ(hex({0x7f}), "7f");
+    EXPECT_EQ(hex({0x7f, 0x45, 0x4c, 0x46, 0x00, 0xff}), "7f 45 4c 46 00 ff");
+    const std::string all = hex(every_byte_value());
+    EXPECT_EQ(all.size(), 3u * 256 - 1);
+    EXPECT_EQ(all.substr(3 * 0xa5, 2), "a5");
+
+    EXPECT_EQ(text(""), "");
+    EXPECT_EQ(text("tab\tlf\ncr\r nul\x01\x1b\x7f end"), "tab\tlf\ncr\r nul... end");
+    const std::string valid = "\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf";  // é € 😀 U+10FFFF
+    EXPECT_EQ(text(valid), valid);
+    // Overlong, surrogate, past U+10FFFF, bad leads, a lone continuation, a cut sequence.
+    EXPECT_EQ(text("\xc0\x80|\xe0\x80\x80|\xed\xa0\x80|\xf4\x90\x80\x80|\xf5\xff|\x80|\xe2\x82"),
+              "..|...|...|....|..|.|..");
+    // A sequence cut by a block's end reads as it does whole, at every cut.
+    const std::string mixed = "a\xe2\x82\xac\xf0\x9f\x98\x80\xe2\x82" + valid + "\x80z";
+    for (size_t block = 1; block <= 5; ++block) EXPECT_EQ(text(mixed, block), text(mixed)) << block;
+}
+
+TEST(TransferFormat, SizesAndTheDefaultName) {
+    EXPECT_EQ(size_text(1), "1 byte");
+    EXPECT_EQ(size_text(9), "9 bytes");
+    EXPECT_EQ(size_text(2 * MiB), "2 MiB");
+    EXPECT_EQ(size_text(uint64_t(3.2 * 1024 * 1024 * 1024)), "3.2 GiB");
+    EXPECT_EQ(default_save_name("/images/disk.img", 0x7e00, 0x1ffdff), "disk.img.7e00-1ffdff.bin");
+    EXPECT_EQ(default_save_name("disk.img", 0, 0), "disk.img.0-0.bin");
+    EXPECT_EQ(save_progress_line(42, 100, 35e-9), "saving 42% 1.2 GB/s  Esc cancels");
+}
+
+// A range of a sparse file starting inside a data block: the bytes match and
+// the holes stay holes.
+TEST(SaveFile, SparseRangeKeepsItsBytesAndHoles) {
+    const uint64_t size = 64 * MiB;
+    TempFile file(size, 10 * MiB, random_bytes(MiB, 3));
+    file.write_at(40 * MiB, random_bytes(MiB, 4));
+    file.write_at(size - MiB, random_bytes(MiB, 5));
+    const std::string target = fs::path(file.path()).parent_path() / "range.bin";
+    const uint64_t first = 10 * MiB + 4097, length = size - first - 7;
+    std::atomic<bool> cancel{false};
+    uint64_t last_done = 0;
+    const TransferOutcome outcome =
+        save_range(file.path(), first, length, target, false, cancel, [&](uint64_t done) { last_done = done; });
+    ASSERT_EQ(outcome.kind, TransferOutcome::Kind::Done) << outcome.error;
+    EXPECT_EQ(last_done, length);
+    EXPECT_EQ(contents(target), contents(file.path()).substr(first, length));
+    struct stat saved {};
+    ASSERT_EQ(::stat(target.c_str(), &saved), 0);
+    EXPECT_EQ(uint64_t(saved.st_size), length);
+    EXPECT_LE(uint64_t(saved.st_blocks) * 512, 4 * MiB) << "holes were written";
+    EXPECT_EQ(saved.st_mode & 0777, 0666 & ~[] { const mode_t m = ::umask(0); ::umask(m); return m; }());
+}
+
+// An existing name is kept until a replace is asked for; the shown file is
+// refused by its own name, a hard link, another path and a symbolic link.
+TEST(SaveFile, RefusesExistingNamesAndTheShownFile) {
+    TempFile file(counting_bytes(5000));
+    const fs::path folder = fs::path(file.path()).parent_path();
+    const std::string other = folder / "other.bin";
+    std::ofstream(other) << "keep me";
+    fs::create_hard_link(file.path(), folder / "hard");
+    fs::create_symlink(file.path(), folder / "soft");
+    const auto before = folder_names(folder);
+    std::atomic<bool> cancel{false};
+    EXPECT_EQ(save_range(file.path(), 0, 10, other, false, cancel, {}).kind, TransferOutcome::Kind::Exists);
+    EXPECT_EQ(contents(other), "keep me");
+    for (const std::string& shown : {file.path(), (folder / "hard").string(), (folder / "soft").string(),
+                                     (folder / "." / fs::path(file.path()).filename()).string()}) {
+        EXPECT_EQ(save_range(file.path(), 0, 10, shown, true, cancel, {}).kind, TransferOutcome::Kind::Shown)
+            << shown;
+    }
+    EXPECT_EQ(folder_names(folder), before) << "a refused save left a file";
+    const std::vector<uint8_t> bytes = counting_bytes(5000);
+    EXPECT_EQ(contents(file.path()), std::string(bytes.begin(), bytes.end()));
+
+    ASSERT_EQ(save_range(file.path(), 300, 10, other, true, cancel, {}).kind, TransferOutcome::Kind::Done);
+    EXPECT_EQ(contents(other), contents(file.path()).substr(300, 10));
+    EXPECT_EQ(folder_names(folder), before);
+}
+
+TEST(SaveFile, CancelledOrFailedSaveLeavesNothing) {
+    TempFile file(std::vector<uint8_t>(160 * MiB, 0x5a));
+    const fs::path folder = fs::path(file.path()).parent_path();
+    const auto before = folder_names(folder);
+    std::atomic<bool> cancel{false};
+    const TransferOutcome cancelled = save_range(file.path(), 0, 160 * MiB, folder / "cut.bin", false, cancel,
+                                                 [&](uint64_t) { cancel = true; });
+    EXPECT_EQ(cancelled.kind, TransferOutcome::Kind::Cancelled);
+    EXPECT_EQ(folder_names(folder), before);
+
+    cancel = false;
+    const TransferOutcome missing = save_range(file.path(), 0, 10, folder / "none" / "x.bin", false, cancel, {});
+    EXPECT_EQ(missing.kind, TransferOutcome::Kind::Failed);
+    EXPECT_EQ(missing.error, "cannot write in " + (folder / "none").string() + ": no such file or directory");
+    const TransferOutcome not_folder = save_range(file.path(), 0, 10, file.path() + "/x.bin", false, cancel, {});
+    EXPECT_EQ(not_folder.kind, TransferOutcome::Kind::Failed);
+    EXPECT_NE(not_folder.error.find("not a directory"), std::string::npos) << not_folder.error;
+    // A range past the file's end is a read that comes up short.
+    const TransferOutcome short_read = save_range(file.path(), 160 * MiB - 5, 10, folder / "short.bin", false,
+                                                  cancel, {});
+    EXPECT_EQ(short_read.kind, TransferOutcome::Kind::Failed);
+    EXPECT_EQ(short_read.error, "the file ended before the range did");
+    EXPECT_EQ(folder_names(folder), before);
+}
+
+// Copies and saves report through SDL's event queue; a stopped save leaves
+// nothing.
+TEST(TransferWorker, CopiesAndSavesThroughTheEventQueue) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    TempFile file(std::vector<uint8_t>(96 * MiB, 'A'));
+    file.write_at(1000, {0x7f, 0x45, 0x4c, 0x46, 0xc3, 0xa9, 0x00, '\n', 0xff});
+    const fs::path folder = fs::path(file.path()).parent_path();
+    TransferWorker worker;
+    auto wait_for = [&](uint64_t generation) {
+        TransferWorker::State state;
+        SDL_Event event;
+        while (SDL_WaitEventTimeout(&event, 20000)) {
+            if (event.type != TransferWorker::event_type()) continue;
+            state = worker.snapshot();
+            if (state.generation == generation && !state.running) break;
+        }
+        EXPECT_EQ(state.generation, generation);
+        return state;
+    };
+    auto finish = [&](TransferWorker::Job job) { return wait_for(worker.start(std::move(job))); };
+    TransferWorker::Job job{TransferWorker::Job::Kind::CopyHex, file.path(), 1000, 9, "", false};
+    EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
+    EXPECT_EQ(worker.take_text(), "7f 45 4c 46 c3 a9 00 0a ff");
+    job.kind = TransferWorker::Job::Kind::CopyText;
+    EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
+    EXPECT_EQ(worker.take_text(), ".ELF\xc3\xa9.\n.");
+
+    const auto before = folder_names(folder);
+    const uint64_t cut =
+        worker.start({TransferWorker::Job::Kind::Save, file.path(), 0, 96 * MiB, folder / "big.bin", false});
+    worker.cancel();  // returns at once; the last notice says how it ended
+    EXPECT_EQ(wait_for(cut).outcome.kind, TransferOutcome::Kind::Cancelled);
+    EXPECT_EQ(folder_names(folder), before);
+
+    const TransferWorker::State saved =
+        finish({TransferWorker::Job::Kind::Save, file.path(), 990, 20, folder / "small.bin", false});
+    EXPECT_EQ(saved.outcome.kind, TransferOutcome::Kind::Done);
+    EXPECT_EQ(contents(folder / "small.bin"), contents(file.path()).substr(990, 20));
+    SDL_Quit();
+}
+
+}  // namespace
