@@ -12,7 +12,8 @@ GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_
         const GotoTarget target = parse_goto(input, file_size, shown_offset);
         range.valid = target.valid;
         range.first = target.offset;
-        range.end = target.offset + 1;
+        // An empty file's one target, 0, holds no byte to select.
+        range.end = file_size == 0 ? target.offset : target.offset + 1;
         range.error = target.error;
         return range;
     }

@@ -2,6 +2,7 @@
 #include "find/find_state.h"
 #include "find/goto_target.h"
 #include "fuzz_input.h"
+#include "select/goto_range.h"
 
 namespace {
 
@@ -33,6 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint64_t file_size = in.number(8);
     const uint64_t shown = in.number(8);
     const std::string input = in.rest();
+
+    // A range, when valid, lies inside the file; only an empty file's is empty.
+    const GotoRange range = parse_goto_range(input, file_size, shown);
+    REQUIRE(!range.valid || (range.first < range.end && range.end <= file_size) ||
+            (file_size == 0 && range.first == 0 && range.end == 0));
+    REQUIRE(!(range.valid && !range.error.empty()));
 
     const GotoTarget target = parse_goto(input, file_size, shown);
     if (blank(input)) {

@@ -90,6 +90,7 @@ TEST(GotoRange, RangesTheirRefusalsAndThePreview) {
     }
     EXPECT_EQ(parse_goto_range("7e00..", size, shown).error, "") << "still being typed";
     EXPECT_FALSE(parse_goto_range("0..0", 0, 0).valid) << "an empty file has no byte";
+    EXPECT_EQ(parse_goto_range("0", 0, 0).end, 0u) << "nor does its one target select one";
     EXPECT_EQ(parse_goto_range("7e00", size, shown).end, 0x7e01u) << "a plain target is its one byte";
 
     FindState find;
