@@ -85,6 +85,7 @@ TEST(Transfer, CopyAndSaveASelection) {
 
     // Saved again, the name exists: a first Enter asks, the second replaces.
     file.write_at(1000, {'m'});
+    session.file_changed();  // the page shows the change
     session.key_with("s", KMOD_LCTRL);
     session.key_unmodelled("Return");
     session.set_model_status(name + " exists: Enter replaces it");
