@@ -16,12 +16,7 @@ Uint32 SearchWorker::event_type() {
 uint64_t SearchWorker::start(const std::string& path, SearchRequest request) {
     stop();
     const uint64_t generation = ++generations_;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_ = State{};
-        state_.generation = generation;
-        state_.running = true;
-    }
+    notices_.begin(generation);
     cancel_ = false;
     event_type();  // registered here, on the main thread
     thread_ = std::thread(&SearchWorker::run, this, path, std::move(request), generation);
@@ -35,20 +30,9 @@ void SearchWorker::stop() {
     }
 }
 
-SearchWorker::State SearchWorker::snapshot() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return state_;
-}
+SearchWorker::State SearchWorker::snapshot() const { return notices_.snapshot(); }
 
-void SearchWorker::publish(const State& state) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_ = state;
-    }
-    SDL_Event event{};
-    event.type = event_type();
-    SDL_PushEvent(&event);
-}
+void SearchWorker::publish(const State& state) { notices_.publish(state, event_type()); }
 
 void SearchWorker::run(std::string path, SearchRequest request, uint64_t generation) {
     const auto started = std::chrono::steady_clock::now();

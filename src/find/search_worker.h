@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/worker_notices.h"
 #include "find/search_engine.h"
 
 #include <SDL2/SDL.h>
@@ -45,7 +46,6 @@ private:
 
     std::thread thread_;
     std::atomic<bool> cancel_{false};
-    mutable std::mutex mutex_;
-    State state_;
+    WorkerNotices<State> notices_;
     uint64_t generations_ = 0;  // main thread only
 };

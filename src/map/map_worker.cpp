@@ -13,12 +13,7 @@ Uint32 MapWorker::event_type() {
 uint64_t MapWorker::start(const std::string& path, uint64_t size, int length, const MapLimits& limits) {
     stop();
     const uint64_t generation = ++generations_;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_ = State{};
-        state_.generation = generation;
-        state_.running = true;
-    }
+    notices_.begin(generation);
     cancel_ = false;
     event_type();  // registered here, on the main thread
     thread_ = std::thread(&MapWorker::run, this, path, size, length, limits, generation);
@@ -51,20 +46,9 @@ void MapWorker::wait_turn() {
     hold_changed_.wait(lock, [&] { return !held_ || cancel_; });
 }
 
-MapWorker::State MapWorker::snapshot() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return state_;
-}
+MapWorker::State MapWorker::snapshot() const { return notices_.snapshot(); }
 
-void MapWorker::publish(const State& state) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_ = state;
-    }
-    SDL_Event event{};
-    event.type = event_type();
-    SDL_PushEvent(&event);
-}
+void MapWorker::publish(const State& state) { notices_.publish(state, event_type()); }
 
 void MapWorker::run(std::string path, uint64_t size, int length, MapLimits limits, uint64_t generation) {
     // The page comes first: on a busy machine the map waits, not the frames.

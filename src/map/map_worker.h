@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/worker_notices.h"
+
 #include "map/map_scan.h"
 
 #include <SDL2/SDL.h>
@@ -50,7 +52,6 @@ private:
     std::atomic<bool> held_{false};
     std::mutex hold_mutex_;
     std::condition_variable hold_changed_;
-    mutable std::mutex mutex_;
-    State state_;
+    WorkerNotices<State> notices_;
     uint64_t generations_ = 0;  // main thread only
 };

@@ -25,11 +25,9 @@ Uint32 TransferWorker::event_type() {
 uint64_t TransferWorker::start(Job job) {
     stop();
     const uint64_t generation = ++generations_;
+    notices_.begin(generation);
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_ = State{};
-        state_.generation = generation;
-        state_.running = true;
+        std::lock_guard<std::mutex> lock(text_mutex_);
         text_.clear();
         text_.shrink_to_fit();
     }
@@ -44,25 +42,19 @@ void TransferWorker::stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-TransferWorker::State TransferWorker::snapshot() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return state_;
-}
+TransferWorker::State TransferWorker::snapshot() const { return notices_.snapshot(); }
 
 std::string TransferWorker::take_text() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(text_mutex_);
     return std::move(text_);
 }
 
 void TransferWorker::publish(const State& state, std::string* text) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_ = state;
-        if (text) text_ = std::move(*text);
+    if (text) {
+        std::lock_guard<std::mutex> lock(text_mutex_);
+        text_ = std::move(*text);
     }
-    SDL_Event event{};
-    event.type = event_type();
-    SDL_PushEvent(&event);
+    notices_.publish(state, event_type());
 }
 
 void TransferWorker::run(Job job, uint64_t generation) {

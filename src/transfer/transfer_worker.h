@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/worker_notices.h"
+
 #include "transfer/save_file.h"
 
 #include <SDL2/SDL.h>
@@ -59,8 +61,8 @@ private:
 
     std::thread thread_;
     std::atomic<bool> cancel_{false};
-    mutable std::mutex mutex_;
-    State state_;
-    std::string text_;
+    WorkerNotices<State> notices_;
+    std::mutex text_mutex_;
+    std::string text_;  // set before the notice of the state that finished the copy
     uint64_t generations_ = 0;  // main thread only
 };
