@@ -55,6 +55,9 @@ void Application::load_file_window() {
         }
         chunk.swap(live.fresh_window);
         file_size = read.size;
+        // A frame's read can learn of growth before the watcher's notice
+        // does: a view of the last page follows it here as well.
+        offset = follow_end(offset, known_size, file_size, rows);
     }
     // This frame was described with the old size: draw once more with the new one.
     if (file_size != known_size) {

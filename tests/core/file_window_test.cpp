@@ -265,6 +265,16 @@ TEST_F(FileWindow, NoticeReadsTheWindowAgainAndTheLastPageFollows) {
     frame();
     EXPECT_EQ(app.offset, 20000) << "the usual end clamp";
 
+    // A frame's own read that learns of growth first follows it too: the
+    // notice that comes after finds no growth left to follow.
+    frame_at(end_target(20000));
+    file.write_at(20000, random_bytes(30000, 5));
+    app.live.reread = true;
+    frame();
+    app.on_watch_notice();
+    frame();
+    EXPECT_EQ(app.offset, end_target(50000));
+
     TempFile small(counting_bytes(1000));  // read once, unless it changes
     Application viewer;
     viewer.set_fname(small.c_path());
