@@ -78,6 +78,18 @@ protected:
 
 std::unique_ptr<HeadlessRenderer> PageShader::renderer;
 
+// The viewer's state on `file` at `offset`, zoomed, with `rows` shown.
+void place(Application& app, TempFile& file, int zoom, int rows, int64_t offset) {
+    app.set_fname(file.c_path());
+    app.load_file_window();
+    app.zoom = zoom;
+    app.rows = rows;
+    app.offset = offset;
+}
+
+// A window that shows `rows` rows and a part of the next, which stays background.
+uint32_t window_height(int zoom, int rows) { return uint32_t((label_height + row_height * rows + 7) * zoom); }
+
 TEST_P(PageShader, DrawsThePageOfTheModel) {
     const PageCase& c = GetParam();
     TempFile file(c.size, c.content_at, c.content);
@@ -110,16 +122,12 @@ TEST(PageShaderFit, ZoomsAndRowsThatFit) {
     const struct { int zoom, rows; } fits[] = {{2, 75}, {3, 75}, {1, 1}, {1, 10}, {1, 74}, {2, 10}};
     for (const auto& fit : fits) {
         Application app;
-        app.set_fname(file.c_path());
-        app.load_file_window();
-        app.zoom = fit.zoom;
-        app.rows = fit.rows;
-        app.offset = 4096;
+        place(app, file, fit.zoom, fit.rows, 4096);
         UniformBufferObject ubo;
         app.fill_view_block(ubo);
         const OverlayBlock overlay = app.overlay_block();
         const uint32_t width = uint32_t(WIDTH * fit.zoom);
-        const uint32_t height = uint32_t((label_height + row_height * fit.rows + 7) * fit.zoom);
+        const uint32_t height = window_height(fit.zoom, fit.rows);
         HeadlessRenderer renderer(width, height);
         const std::string name = "zoom_" + std::to_string(fit.zoom) + "_rows_" + std::to_string(fit.rows);
         EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
@@ -158,11 +166,7 @@ TEST(PageShaderPanel, DrawsThePanelOfTheModel) {
     const struct { int zoom, rows; bool selected; } cases[] = {{1, 75, true}, {2, 10, false}};
     for (const auto& c : cases) {
         Application app;
-        app.set_fname(file.c_path());
-        app.load_file_window();
-        app.zoom = c.zoom;
-        app.rows = c.rows;
-        app.offset = 4096;
+        place(app, file, c.zoom, c.rows, 4096);
         app.inspector.open = true;
         if (c.selected) app.selection.set(4100, 4200);
         UniformBufferObject ubo;
@@ -170,7 +174,7 @@ TEST(PageShaderPanel, DrawsThePanelOfTheModel) {
         const OverlayBlock overlay = app.overlay_block();
         ASSERT_EQ(overlay.panel[0], 1u);
         const uint32_t width = uint32_t((WIDTH + panel_width + 5) * c.zoom);
-        const uint32_t height = uint32_t((label_height + row_height * c.rows + 7) * c.zoom);
+        const uint32_t height = window_height(c.zoom, c.rows);
         HeadlessRenderer renderer(width, height);
         const std::string name = "panel_zoom_" + std::to_string(c.zoom) + "_rows_" + std::to_string(c.rows);
         EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
@@ -216,11 +220,7 @@ TEST(PageShaderMap, CraftedFileInTheTrack) {
     const struct { int zoom, rows; } fits[] = {{1, 75}, {1, 10}, {2, 75}};
     for (const auto& fit : fits) {
         Application app;
-        app.set_fname(file.c_path());
-        app.load_file_window();
-        app.zoom = fit.zoom;
-        app.rows = fit.rows;
-        app.offset = 3 * 256 * KiB;
+        place(app, file, fit.zoom, fit.rows, 3 * 256 * KiB);
         UniformBufferObject ubo;
         app.fill_view_block(ubo);
         app.on_map_key(ctrl_m);
@@ -233,7 +233,7 @@ TEST(PageShaderMap, CraftedFileInTheTrack) {
         EXPECT_EQ(classes, (std::set<int>{0, 1, 2, 3, 4}));
 
         const uint32_t width = uint32_t(WIDTH * fit.zoom);
-        const uint32_t height = uint32_t((label_height + row_height * fit.rows + 7) * fit.zoom);
+        const uint32_t height = window_height(fit.zoom, fit.rows);
         HeadlessRenderer renderer(width, height);
         const std::string name = "map_zoom_" + std::to_string(fit.zoom) + "_rows_" + std::to_string(fit.rows);
         EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
