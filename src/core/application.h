@@ -2,6 +2,8 @@
 
 #include "core/command_line.h"
 #include "core/driver_preload.h"
+#include "core/shown_file.h"
+#include "compare/compare_state.h"
 #include "find/find_state.h"
 #include "find/search_worker.h"
 #include "history/view_history.h"
@@ -70,6 +72,9 @@ public:
     void scroll_one_step(int64_t delta);
     void on_left_btn_pressed(const SDL_Event* e);
     void on_mouse_motion(const SDL_Event* e);
+    // A canvas x as the page under it has it: a compare's second page and
+    // the panel right of both move left by a page.
+    double page_x(double x) const;
 
     // Selection by mouse and keys (core/select_commands.cpp). They change
     // `selection`, and `offset` as far as the moving end must be shown.
@@ -151,6 +156,29 @@ public:
     void start_save(const std::string& name, bool replace);
     void on_transfer_notice();
 
+    // Compare (core/compare_commands.cpp, core/file_window.cpp). With a
+    // second file the view spans the longer of the two (with the shift);
+    // `]` `[` look for runs of differing bytes on the worker, `<` `>` change
+    // the shift and Tab moves the focus between the pages.
+    bool comparing() const { return file_b.path != nullptr; }
+    uint64_t view_size() const;
+    // The second file's offset at the view's first row: offset + shift.
+    int64_t second_view() const;
+    bool on_compare_key(const SDL_Keysym& key);
+    bool on_compare_text(const std::string& typed);
+    void start_difference(bool backward);
+    void on_difference_notice();
+    void set_shift(int64_t new_shift);
+    void fill_pair_record(OverlayBlock& overlay);
+    // The file with the focus; the offset in it of a pair offset (0 for
+    // one before its start), and the pair offset of one of its offsets.
+    ShownFile& focused_file() { return comparing() && compare.focus == 1 ? file_b : file_a; }
+    const ShownFile& focused_file() const { return comparing() && compare.focus == 1 ? file_b : file_a; }
+    uint64_t focused_offset(uint64_t pair_offset) const;
+    uint64_t pair_offset(uint64_t focused) const;
+    // The selection's bytes in the focused file: first and end.
+    std::pair<uint64_t, uint64_t> focused_selection() const;
+
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.
     bool on_zoom_key(const SDL_Keysym& key);
@@ -210,12 +238,16 @@ public:
     bool need_redraw = true;
     double drag_start_y = 0.0;
     int64_t drag_start_offset = 0;
-    char* fname = nullptr;
-    std::vector<uint8_t> chunk;
-    uint64_t chunk_capacity = chunk_size;
-    uint64_t chunk_offset = 0;
+    // The file shown, and the one it is compared with, if any. The names
+    // after them are the first file's, which every rule of one file uses.
+    ShownFile file_a;
+    ShownFile file_b;
+    char*& fname = file_a.path;
+    std::vector<uint8_t>& chunk = file_a.chunk;
+    uint64_t& chunk_capacity = file_a.chunk_capacity;
+    uint64_t& chunk_offset = file_a.chunk_offset;
     int64_t offset = 0;
-    uint64_t file_size = 0;
+    uint64_t& file_size = file_a.size;
 
     // Beyond the core state: the view block buffers stay mapped for their
     // whole life, each swap chain image remembers the fence of its last
@@ -224,8 +256,8 @@ public:
     // families are looked up once.
     std::vector<void*> uniformBuffersMapped;
     std::vector<VkFence> imagesInFlight;
-    bool file_size_changed = false;
-    uint64_t file_reads = 0;
+    bool& file_size_changed = file_a.size_changed;
+    uint64_t& file_reads = file_a.reads;
     QueueFamilyIndices queueFamilies;  // those the device was made with
     VkDeviceSize overlayOffset = 0;    // of the overlay record in each view block buffer
     FindState find;
@@ -236,12 +268,13 @@ public:
     std::optional<SDL_Keysym> text_key = SDL_Keysym{};
     InspectState inspector;
     SearchWorker search_worker;
-    LiveFile live;
+    LiveFile& live = file_a.live;
     TransferState transfer;
     DriverPreload driver_preload;  // from SDL's start to the viewer's own instance
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows
     FileMap file_map;
+    CompareState compare;
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.

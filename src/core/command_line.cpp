@@ -26,6 +26,25 @@ bool take_option(const char* name, int argc, char** argv, int& i, std::string& o
 
 }  // namespace
 
+namespace {
+
+// The first path is the file, the second the one it is compared with.
+bool add_path(CommandLine& line, char* path) {
+    if (!line.path) {
+        line.path = path;
+    } else if (!line.second_path) {
+        line.second_path = path;
+    } else {
+        line.action = CommandLine::Action::Refuse;
+        line.refusal = "quirn: at most two files";
+        return false;
+    }
+    line.action = CommandLine::Action::View;
+    return true;
+}
+
+}  // namespace
+
 CommandLine parse_command_line(int argc, char** argv) {
     CommandLine line;
     for (int i = 1; i < argc; ++i) {
@@ -39,17 +58,20 @@ CommandLine parse_command_line(int argc, char** argv) {
             return line;
         }
         if (std::strcmp(argument, "--") == 0) {
-            if (i + 1 < argc) {
-                line.action = CommandLine::Action::View;
-                line.path = argv[i + 1];
+            for (++i; i < argc; ++i) {
+                if (!add_path(line, argv[i])) break;
             }
             return line;
         }
-        if ((std::strcmp(argument, "--at") == 0 || std::strcmp(argument, "--select") == 0) && i + 1 == argc) {
+        if ((std::strcmp(argument, "--at") == 0 || std::strcmp(argument, "--select") == 0 ||
+             std::strcmp(argument, "--shift") == 0) &&
+            i + 1 == argc) {
+            line.action = CommandLine::Action::Usage;
             return line;  // an option without its value
         }
         if (take_option("--at", argc, argv, i, line.start.at_option, line.start.at) ||
-            take_option("--select", argc, argv, i, line.start.select_option, line.start.select)) {
+            take_option("--select", argc, argv, i, line.start.select_option, line.start.select) ||
+            take_option("--shift", argc, argv, i, line.start.shift_option, line.start.shift)) {
             continue;
         }
         if (argument[0] == '+' && i + 1 < argc) {
@@ -57,9 +79,7 @@ CommandLine parse_command_line(int argc, char** argv) {
             line.start.at = argument + 1;
             continue;
         }
-        line.action = CommandLine::Action::View;
-        line.path = argv[i];
-        return line;
+        if (!add_path(line, argv[i])) return line;
     }
     return line;
 }
@@ -111,6 +131,8 @@ void print_help(std::ostream& out, const char* invocation) {
            "Options:\n"
            "  +EXPR, --at EXPR         open with the view at EXPR, in any go-to form\n"
            "  --select RANGE           select RANGE (A..B, B included, or A..+N) and show it\n"
+           "  --shift N                with two files: compare byte x of the first with byte\n"
+           "                           x + N of the second (any go-to form, -N for a negative)\n"
            "  --                       the next argument is the file, whatever its name\n"
            "  -h, --help               this text\n"
            "  --version                the version\n";

@@ -9,6 +9,7 @@
 struct StartPosition {
     std::string at_option, at;
     std::string select_option, select;
+    std::string shift_option, shift;  // of a compare: byte x of the first file faces x + shift of the second
 };
 
 // A start position the go-to prompt would refuse: the run ends before any
@@ -20,16 +21,19 @@ public:
 
 // What the arguments ask for: a file to view, or a text to print.
 struct CommandLine {
-    enum class Action { View, Help, Version, Usage };
+    enum class Action { View, Help, Version, Usage, Refuse };
     Action action = Action::Usage;
     char* path = nullptr;  // the file, for View; borrowed from argv
+    char* second_path = nullptr;  // the file it is compared with, if any
     StartPosition start;
+    std::string refusal;   // for Refuse: the message; the run ends with status 2
 };
 
 // -h or --help and --version print; +EXPR, --at EXPR (or --at=EXPR) and
-// --select RANGE place the view; -- makes the next argument the file,
-// whatever its name; the first other argument is the file, and those after
-// it are ignored. A lone +NAME is a file: +EXPR needs a file after it.
+// --select RANGE place the view, --shift N shifts a compare; -- makes the
+// arguments after it files, whatever their names; the first other argument
+// is the file, a second one the file it is compared with, and a third is
+// refused. A lone +NAME is a file: +EXPR needs a file after it.
 CommandLine parse_command_line(int argc, char** argv);
 
 void print_usage(std::ostream& out, const char* invocation);

@@ -109,7 +109,7 @@ void Application::on_text_input(const char* text) {
         return;
     }
     const std::string typed(text);
-    if (on_history_text(typed)) return;
+    if (on_history_text(typed) || on_compare_text(typed)) return;
     if (typed == ":") {
         open_prompt(FindState::Prompt::Goto, false);
     } else if (typed == "/" || typed == "?") {
@@ -121,12 +121,14 @@ void Application::on_text_input(const char* text) {
 
 void Application::run_prompt() {
     if (find.prompt == FindState::Prompt::Goto) {
-        const GotoRange target = parse_goto_range(find.input, file_size, uint64_t(offset));
+        // Typed in the focused file's offsets.
+        const GotoRange target = parse_goto_range(find.input, focused_file().size, focused_offset(uint64_t(offset)));
         if (!target.valid) return;  // the prompt shows why
         find.prompt = FindState::Prompt::None;
         const SavedView left = current_view();
-        offset = int64_t(target.first & ~uint64_t(row_bytes - 1));
-        selection.set(target.first, target.end);
+        const uint64_t first = pair_offset(target.first);
+        offset = int64_t(first & ~uint64_t(row_bytes - 1));
+        selection.set(first, first + (target.end - target.first));
         find.status = target.is_range ? "selected " + range_text(target.first, target.end)
                                       : "at " + hex_offset(target.first) + " " + decimal_offset(target.first);
         record_jump(left);
@@ -143,16 +145,18 @@ void Application::start_search(const SearchPattern& pattern, bool backward) {
     SearchRequest request;
     request.pattern = pattern;
     request.backward = backward;
-    const uint64_t shown = uint64_t(offset);
+    // In the focused file, in its own offsets.
+    const uint64_t size = focused_file().size;
+    const uint64_t shown = focused_offset(uint64_t(offset));
     if (selection.active) {
-        request.from = backward ? selection.first() : selection.first() + 1;
+        request.from = backward ? focused_offset(selection.first()) : focused_offset(selection.first()) + 1;
     } else {
-        request.from = backward ? std::min(file_size, shown + page_bytes_for(rows)) : shown;
+        request.from = backward ? std::min(size, shown + page_bytes_for(rows)) : shown;
     }
-    find.search_generation = search_worker.start(fname, request);
+    find.search_generation = search_worker.start(focused_file().path, request);
     find.searching = true;
     find.search_backward = backward;
-    find.status = progress_line(request.from, file_size, 0, 0);
+    find.status = progress_line(request.from, size, 0, 0);
     need_redraw = true;
 }
 
@@ -171,12 +175,14 @@ void Application::on_search_notice() {
     const SearchOutcome& outcome = state.outcome;
     switch (outcome.kind) {
         case SearchOutcome::Kind::Found: {
-            const uint64_t end = outcome.offset + find.last_pattern.bytes.size();
+            // A match in the focused file moves the pair.
+            const uint64_t first = pair_offset(outcome.offset);
+            const uint64_t end = first + find.last_pattern.bytes.size();
             const SavedView left = current_view();
-            selection.set(outcome.offset, end);
+            selection.set(first, end);
             const uint64_t shown = uint64_t(offset);
-            if (outcome.offset < shown || end > shown + page_bytes_for(rows)) {
-                offset = int64_t(outcome.offset & ~uint64_t(row_bytes - 1));
+            if (first < shown || end > shown + page_bytes_for(rows)) {
+                offset = int64_t(first & ~uint64_t(row_bytes - 1));
             }
             find.status = "found at " + hex_offset(outcome.offset) + " " + decimal_offset(outcome.offset);
             if (outcome.wrapped) {

@@ -9,7 +9,7 @@
 #include "find/goto_target.h"
 #include "select/goto_range.h"
 
-SavedView Application::current_view() const { return {clamp_to_file(offset, file_size), selection}; }
+SavedView Application::current_view() const { return {clamp_to_file(offset, view_size()), selection}; }
 
 void Application::record_jump(const SavedView& left) { navigation_memory.history.record(left, current_view()); }
 
@@ -18,7 +18,7 @@ void Application::restore_view(const SavedView& view) {
     const Selection::Drag drag = selection.drag;  // a drag in progress is the pointer's, not the view's
     selection = view.selection;
     selection.drag = drag;
-    selection = cut_to_size(selection, file_size);
+    selection = cut_to_size(selection, view_size());
     need_redraw = true;
 }
 
@@ -80,14 +80,21 @@ namespace {
 // then places the view where it says.
 void Application::apply_start_position() {
     const StartPosition& start = start_position;
+    if (!start.shift_option.empty()) {
+        // Any go-to form, of the second file; -N shifts the other way.
+        const bool negative = !start.shift.empty() && start.shift[0] == '-';
+        const GotoTarget target = parse_goto(negative ? start.shift.substr(1) : start.shift, file_b.size, 0);
+        if (!target.valid) refuse_start(start.shift_option, start.shift, target.error);
+        compare.shift = negative ? -int64_t(target.offset) : int64_t(target.offset);
+    }
     if (!start.select_option.empty()) {
-        const GotoRange range = parse_goto_range(start.select, file_size, 0);
+        const GotoRange range = parse_goto_range(start.select, view_size(), 0);
         if (!range.valid) refuse_start(start.select_option, start.select, range.error);
         selection.set(range.first, range.end);
         offset = int64_t(range.first & ~uint64_t(row_bytes - 1));
     }
     if (!start.at_option.empty()) {
-        const GotoTarget target = parse_goto(start.at, file_size, 0);
+        const GotoTarget target = parse_goto(start.at, view_size(), 0);
         if (!target.valid) refuse_start(start.at_option, start.at, target.error);
         offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
     }

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstring>
 
-int Application::page_width() const { return canvas_width + (inspector.open ? panel_width : 0); }
+int Application::page_width() const {
+    return canvas_width * (comparing() ? 2 : 1) + (inspector.open ? panel_width : 0);
+}
 
 bool Application::on_inspect_key(const SDL_Keysym& key) {
     if (!(key.mod & KMOD_CTRL) || key.sym != SDLK_i) {
@@ -30,26 +32,28 @@ void Application::refresh_inspector() {
     if (!inspector.open) {
         return;
     }
-    const uint64_t wanted = selection.active ? selection.first() : uint64_t(offset);
-    if (inspector.read && inspector.read_offset == wanted && inspector.read_size == file_size) {
+    // The focused file's bytes, in its own offsets.
+    ShownFile& file = focused_file();
+    const uint64_t wanted = focused_offset(selection.active ? selection.first() : uint64_t(offset));
+    if (inspector.read && inspector.read_offset == wanted && inspector.read_size == file.size) {
         return;
     }
     inspector.read = true;
     inspector.read_offset = wanted;
     std::memset(inspector.bytes, 0, sizeof inspector.bytes);
-    const uint64_t count = wanted < file_size ? std::min<uint64_t>(sizeof inspector.bytes, file_size - wanted) : 0;
-    if (wanted >= chunk_offset && wanted - chunk_offset + count <= chunk.size()) {
-        std::memcpy(inspector.bytes, chunk.data() + (wanted - chunk_offset), count);
+    const uint64_t count = wanted < file.size ? std::min<uint64_t>(sizeof inspector.bytes, file.size - wanted) : 0;
+    if (wanted >= file.chunk_offset && wanted - file.chunk_offset + count <= file.chunk.size()) {
+        std::memcpy(inspector.bytes, file.chunk.data() + (wanted - file.chunk_offset), count);
         inspector.count = unsigned(count);
     } else {
-        const uint64_t known_size = file_size;
-        inspector.count = unsigned(load_chunk(fname, wanted, count, inspector.bytes));
+        const uint64_t known_size = file.size;
+        inspector.count = unsigned(file.read_at(wanted, count, inspector.bytes));
         // As for the window: this frame was described with the old size.
-        if (file_size != known_size) {
-            file_size_changed = true;
+        if (file.size != known_size) {
+            file.size_changed = true;
         }
     }
-    inspector.read_size = file_size;
+    inspector.read_size = file.size;
 }
 
 void Application::add_inspector_panel(OverlayBlock& block) const {

@@ -24,14 +24,18 @@ void Application::run() {
     // once, a start position is checked against the file's size, and the
     // first frame already shows the page.
     live.watcher.arm(fname);
+    if (comparing()) file_b.live.watcher.arm(file_b.path);
     load_file_window();
     apply_start_position();
     initWindow();
     live.watcher.start();
+    if (comparing()) file_b.live.watcher.start();
     initVulkan();
     driver_preload.release();
     mainLoop();
     live.watcher.stop();
+    file_b.live.watcher.stop();
+    compare.worker.stop();
     cleanup();
 }
 
@@ -57,6 +61,7 @@ void Application::mainLoop() {
         if (need_redraw) {
             drawFrame();
             live.watcher.frame_drawn();
+            if (comparing()) file_b.live.watcher.frame_drawn();
         }
     }
 }
@@ -77,8 +82,8 @@ void Application::initWindow() {
         throw std::runtime_error(
             "failed to start SDL video! No display found: DISPLAY or WAYLAND_DISPLAY must name a running display server");
     }
-    const std::string title = window_title(fname);
-    window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, WIDTH,
+    const std::string title = window_title(fname, file_b.path);
+    window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, page_width(),
                               HEIGHT, SDL_WINDOW_VULKAN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window) {
         // Also where a video driver without Vulkan support says so.

@@ -17,11 +17,15 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Version:
             print_version(std::cout);
             return 0;
+        case CommandLine::Action::Refuse:
+            std::cerr << line.refusal << std::endl;
+            return 2;
         case CommandLine::Action::View:
             break;
     }
     Application app;
     app.set_fname(line.path);
+    app.file_b.path = line.second_path;
     app.start_position = line.start;
     try {
         app.run();

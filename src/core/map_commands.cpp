@@ -49,7 +49,7 @@ void Application::restart_map() {
 
 void Application::fill_map_record(OverlayBlock& overlay) {
     if (file_map.on) {
-        file_map.worker.hold(find.searching);
+        file_map.worker.hold(find.searching || compare.looking);
         if (!file_map.fits(file_size, track_length_for(rows))) restart_map();
     }
     file_map.write_record(overlay);

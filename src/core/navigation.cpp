@@ -47,7 +47,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             break;
         case SDL_KEYDOWN:
             text_key = event.key.keysym;
-            if (on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
+            if (on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) || on_compare_key(event.key.keysym) ||
                 on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
                 on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
                 on_history_key(event.key.keysym)) {
@@ -98,6 +98,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_map_notice();
             } else if (event.type == TransferWorker::event_type()) {
                 on_transfer_notice();
+            } else if (event.type == DiffWorker::event_type()) {
+                on_difference_notice();
             }
             break;
     }
@@ -112,8 +114,8 @@ void Application::on_key_down(SDL_Keycode key, int fkey_direction) {
         case SDLK_LEFT: scroll_one_step(-screen_step_for(rows)); return;
         case SDLK_RIGHT: scroll_one_step(screen_step_for(rows)); return;
         case SDLK_END:
-            if (file_size > uint64_t(screen_step_for(rows))) {
-                const int64_t target = end_target(file_size, rows);
+            if (view_size() > uint64_t(screen_step_for(rows))) {
+                const int64_t target = end_target(view_size(), rows);
                 if (offset != target) {
                     offset = target;
                     need_redraw = true;
@@ -148,11 +150,24 @@ void Application::scroll_one_step(int64_t delta) {
     }
 }
 
+double Application::page_x(double x) const {
+    return comparing() && x >= canvas_width ? x - canvas_width : x;
+}
+
 void Application::on_left_btn_pressed(const SDL_Event* e) {
     // Window pixels to canvas pixels.
-    const double x = double(e->button.x) / zoom;
     const double y = double(e->button.y) / zoom;
-    if (thumb_hit(x, y, offset, file_size, rows)) {
+    // A press in a page of a compare gives it the focus.
+    if (comparing() && e->button.x / zoom < 2 * canvas_width) {
+        const int page = e->button.x / zoom >= canvas_width ? 1 : 0;
+        if (page != compare.focus) {
+            compare.focus = page;
+            inspector.read = false;
+            need_redraw = true;
+        }
+    }
+    const double x = page_x(double(e->button.x) / zoom);
+    if (thumb_hit(x, y, offset, view_size(), rows)) {
         dragging = true;
         drag_start_y = y;
         drag_start_offset = offset;
@@ -162,12 +177,12 @@ void Application::on_left_btn_pressed(const SDL_Event* e) {
 }
 
 void Application::on_mouse_motion(const SDL_Event* e) {
-    on_select_motion(double(e->motion.x) / zoom, double(e->motion.y) / zoom);
+    on_select_motion(page_x(double(e->motion.x) / zoom), double(e->motion.y) / zoom);
     if (!dragging) {
         return;
     }
     const int64_t previous = offset;
-    offset = drag_offset(double(e->motion.y) / zoom, drag_start_y, drag_start_offset, file_size, rows);
+    offset = drag_offset(double(e->motion.y) / zoom, drag_start_y, drag_start_offset, view_size(), rows);
     if (offset != previous) {
         need_redraw = true;
     }

@@ -34,7 +34,7 @@ void Application::move_selection_end(uint64_t byte) {
 }
 
 bool Application::on_select_press(double x, double y) {
-    const std::optional<uint64_t> byte = byte_at(x, y, rows, uint64_t(offset), file_size);
+    const std::optional<uint64_t> byte = byte_at(x, y, rows, uint64_t(offset), view_size());
     if (!byte) {
         return false;
     }
@@ -67,21 +67,21 @@ void Application::on_select_motion(double x, double y) {
         SDL_RemoveTimer(drag.timer);
         drag.timer = 0;
     }
-    if (!selection.active || file_size == 0) {
+    if (!selection.active || view_size() == 0) {
         return;
     }
     // Beyond the rows the end stays on the first or last row shown; the
     // timer's steps take it further.
     const double row_y = beyond < 0 ? label_height : beyond > 0 ? rows_bottom_for(rows) : y;
-    move_selection_end(drag_byte(x, row_y, rows, uint64_t(offset), file_size));
+    move_selection_end(drag_byte(x, row_y, rows, uint64_t(offset), view_size()));
 }
 
 void Application::on_drag_scroll() {
     const Selection::Drag& drag = selection.drag;
-    if (!drag.held || !selection.active || file_size == 0 || beyond_rows(drag.y, rows) == 0) {
+    if (!drag.held || !selection.active || view_size() == 0 || beyond_rows(drag.y, rows) == 0) {
         return;  // a step that was queued before the drag ended or came back
     }
-    move_selection_end(drag_byte(drag.x, drag.y, rows, uint64_t(offset), file_size));
+    move_selection_end(drag_byte(drag.x, drag.y, rows, uint64_t(offset), view_size()));
     const int64_t view = view_showing(offset, selection.moving, rows);
     if (view != offset) {
         offset = view;
@@ -102,13 +102,13 @@ bool Application::on_select_key(const SDL_Keysym& key) {
         return false;
     }
     if ((key.mod & KMOD_CTRL) && key.sym == SDLK_a) {
-        if (file_size > 0) {
-            selection.set(0, file_size);
+        if (view_size() > 0) {
+            selection.set(0, view_size());
             need_redraw = true;
         }
         return true;
     }
-    if (!(key.mod & KMOD_SHIFT) || !selection.active || file_size == 0) {
+    if (!(key.mod & KMOD_SHIFT) || !selection.active || view_size() == 0) {
         return false;  // Shift with these keys scrolls as without it
     }
     int64_t delta = 0;
@@ -121,7 +121,7 @@ bool Application::on_select_key(const SDL_Keysym& key) {
         case SDLK_END: delta = INT64_MAX; break;
         default: return false;
     }
-    move_selection_end(moved_end(selection.moving, delta, file_size));
+    move_selection_end(moved_end(selection.moving, delta, view_size()));
     const int64_t view = view_showing(offset, selection.moving, rows);
     if (view != offset) {
         offset = view;

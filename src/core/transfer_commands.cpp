@@ -52,18 +52,20 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
     }
     if (save) {
         open_prompt(FindState::Prompt::Save, false);
-        find.input = default_save_name(fname, selection.first(), selection.last());
+        const auto [first, end] = focused_selection();
+        find.input = default_save_name(focused_file().path, first, end > first ? end - 1 : first);
         return true;
     }
-    const uint64_t length = selection.length();
+    const auto [first, end] = focused_selection();
+    const uint64_t length = end - first;
     if (length > copy_limit) {
         find.status = "too large to copy (" + size_text(length) + "): Ctrl+S saves it";
         return true;
     }
     TransferWorker::Job job;
     job.kind = shift ? TransferWorker::Job::Kind::CopyText : TransferWorker::Job::Kind::CopyHex;
-    job.path = fname;
-    job.first = selection.first();
+    job.path = focused_file().path;
+    job.first = first;
     job.length = length;
     transfer.job = job;
     transfer.generation = transfer.worker.start(std::move(job));
@@ -75,9 +77,10 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
 void Application::start_save(const std::string& name, bool replace) {
     TransferWorker::Job job;
     job.kind = TransferWorker::Job::Kind::Save;
-    job.path = fname;
-    job.first = selection.first();
-    job.length = selection.length();
+    const auto [first, end] = focused_selection();
+    job.path = focused_file().path;
+    job.first = first;
+    job.length = end - first;
     job.target = name;
     job.replace = replace;
     transfer.job = job;

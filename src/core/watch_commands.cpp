@@ -1,30 +1,49 @@
 // Live files: the watcher's notices make the shown window be read again,
-// and a view of the last page follow a growing file.
+// and a view of the last page follow a growing file. A compare watches both
+// files, and a notice looks at both.
 #include "core/application.h"
 
+#include "compare/compare_state.h"
 #include "select/select_rules.h"
 
 void Application::on_watch_notice() {
-    live.watcher.take_notice();  // a change from now on sends another notice
-    need_redraw = true;
-    // The size first, so that the view can follow the end before the window
-    // is placed; then the window is read here, so that the frame is
-    // described with the size the read found and no second frame is owed.
-    const FileRead look = read_file_at(fname, 0, 0, nullptr);
-    live.error = look.error;
-    if (look.failure != FileRead::Failure::None) {
-        return;  // the page keeps its bytes
+    ShownFile* files[2] = {&file_a, comparing() ? &file_b : nullptr};
+    for (ShownFile* file : files) {
+        if (file) file->live.watcher.take_notice();  // a change from now on sends another notice
     }
-    offset = follow_end(offset, file_size, look.size, rows);
-    file_size = look.size;
-    selection = cut_to_size(selection, file_size);
+    need_redraw = true;
+    // The sizes first, so that the view can follow the end before the window
+    // is placed; then the windows are read here, so that the frame is
+    // described with the sizes the reads found and no second frame is owed.
+    const uint64_t known_size = view_size();
+    bool any = false;
+    for (ShownFile* file : files) {
+        if (!file) continue;
+        const FileRead look = read_file_at(file->path, 0, 0, nullptr);
+        file->live.error = look.error;
+        if (look.failure != FileRead::Failure::None) continue;  // the page keeps its bytes
+        file->size = look.size;
+        file->live.reread = true;
+        any = true;
+    }
+    if (!any) return;
+    offset = follow_end(offset, known_size, view_size(), rows);
+    selection = cut_to_size(selection, view_size());
     clamp_view_and_check_window();
-    live.reread = true;
     load_file_window();
     file_size_changed = false;  // the coming frame is described with whatever size the read found
+    file_b.size_changed = false;
 }
 
 std::string Application::label_line() const {
-    const std::string line = find.line(file_size, uint64_t(offset));
-    return line.empty() ? live.line() : line;
+    const std::string line = find.line(comparing() && compare.focus == 1 ? file_b.size : file_size,
+                                       focused_offset(uint64_t(offset)));
+    if (!line.empty() || !live.line().empty() || !comparing()) return line.empty() ? live.line() : line;
+    if (!file_b.live.line().empty()) return file_b.live.line();
+    // The standing text of a compare: its shift, and what the map found.
+    std::string standing = compare.shift != 0 ? shift_text(compare.shift) : "";
+    if (file_map.on && file_map.complete && compare.summary_ready) {
+        standing += (standing.empty() ? "" : "  ") + summary_text(compare.differing_bytes, compare.differing_runs);
+    }
+    return standing;
 }

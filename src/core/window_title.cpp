@@ -37,7 +37,9 @@ size_t utf8_sequence_length(const unsigned char* s, size_t left) {
 
 }  // namespace
 
-std::string window_title(const char* path) {
+namespace {
+
+std::string shown_path(const char* path) {
     const std::string bytes(path);
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     std::string title;
@@ -54,5 +56,11 @@ std::string window_title(const char* path) {
             i += length;
         }
     }
-    return title + " - quirn";
+    return title;
+}
+
+}  // namespace
+
+std::string window_title(const char* path, const char* second_path) {
+    return shown_path(path) + (second_path ? " | " + shown_path(second_path) : "") + " - quirn";
 }

@@ -19,6 +19,13 @@ struct OverlayBlock {
     uint8_t panel_text[panel_lines * panel_cells];  // its lines' glyph codes; bit 7 marks a name
     uint32_t map_flags[4];   // x: the scrollbar shows the map
     uint8_t map[1056];       // a class per track row (the low bits), bit 7 kept for a tick
+    // The second file of a compare, read only by the compare pipeline: its
+    // size and window as the view block's chunkmeta has them, except that z
+    // is signed (the first shown byte may lie before the file's start).
+    uint32_t pair[4];
+    uint32_t pair_view[4];   // x, y: the second file's first shown offset, signed 64 bits; z: the focused page
+    uint32_t pair_span[4];   // x, y: the pair's span, low and high 32 bits
+    uint8_t pair_data[2048]; // the second file's window
 };
 
 static_assert(offsetof(OverlayBlock, highlight) == 16);
@@ -27,7 +34,8 @@ static_assert(offsetof(OverlayBlock, panel) == 96);
 static_assert(offsetof(OverlayBlock, panel_text) == 112);
 static_assert(panel_lines * panel_cells % 16 == 0);
 static_assert(offsetof(OverlayBlock, map_flags) == 112 + panel_lines * panel_cells);
-static_assert(sizeof(OverlayBlock) == 112 + panel_lines * panel_cells + 16 + 1056);
+static_assert(offsetof(OverlayBlock, pair) == 112 + panel_lines * panel_cells + 16 + 1056);
+static_assert(sizeof(OverlayBlock) == 112 + panel_lines * panel_cells + 16 + 1056 + 48 + 2048);
 
 // The record for a label-line text (UTF-8; a character outside ASCII shows
 // as '?') and a highlight, either of them absent.

@@ -44,6 +44,7 @@ void Application::updateUniformBuffer(uint32_t currentImage) {
     fill_view_block(ubo);
     OverlayBlock overlay = overlay_block();
     fill_map_record(overlay);
+    fill_pair_record(overlay);
     std::memcpy(uniformBuffersMapped[currentImage], &ubo, sizeof ubo);
     std::memcpy(static_cast<char*>(uniformBuffersMapped[currentImage]) + overlayOffset, &overlay, sizeof overlay);
 }

@@ -126,6 +126,7 @@ void Application::drawFrame() {
     }
 
     currentFrame = (currentFrame + 1) % MAX_FRAMES_IN_FLIGHT;
-    need_redraw = needs_another_frame(frame_counter++, file_size_changed);
+    need_redraw = needs_another_frame(frame_counter++, file_size_changed || file_b.size_changed);
     file_size_changed = false;
+    file_b.size_changed = false;
 }

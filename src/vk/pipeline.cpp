@@ -81,6 +81,12 @@ void Application::createGraphicsPipeline() {
     shaderStages[1].stage = VK_SHADER_STAGE_FRAGMENT_BIT;
     shaderStages[1].module = fragShaderModule;
     shaderStages[1].pName = "main";
+    // The compare's code is compiled only for a compare: one file's page
+    // shader keeps none of it.
+    const VkBool32 compare_pair = comparing() ? VK_TRUE : VK_FALSE;
+    const VkSpecializationMapEntry compare_entry{0, 0, sizeof compare_pair};
+    const VkSpecializationInfo specialization{1, &compare_entry, sizeof compare_pair, &compare_pair};
+    if (comparing()) shaderStages[1].pSpecializationInfo = &specialization;
 
     const VkVertexInputBindingDescription bindingDescription = Vertex::getBindingDescription();
     const auto attributeDescriptions = Vertex::getAttributeDescriptions();

@@ -24,6 +24,10 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 panel_text[panel_lines * panel_cells / 16];  // its glyph codes; bit 7 marks a name
     uvec4 map_flags;  // x: the scrollbar shows the map
     uvec4 map[66];    // a byte per track row: the class in bits 0-2
+    uvec4 pair;       // the second file of a compare: as chunkmeta, z signed
+    uvec4 pair_view;  // xy: its first shown offset (signed); z: the focused page
+    uvec4 pair_span;  // xy: the span of the pair
+    uvec4 pair_data[128];
 } overlay;
 
 vec4 value_colour(uint v) {

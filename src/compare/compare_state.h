@@ -1,0 +1,31 @@
+#pragma once
+
+#include "compare/diff_engine.h"
+#include "compare/diff_worker.h"
+
+#include <cstdint>
+#include <string>
+
+// The main thread's side of a compare: the shift, which page has the focus,
+// and the look for a run of differing bytes that `]` and `[` start.
+struct CompareState {
+    int64_t shift = 0;      // byte x of the first file faces byte x + shift of the second
+    int focus = 0;          // 0: the first file's page, 1: the second's
+    DiffWorker worker;
+    uint64_t generation = 0;
+    bool looking = false;   // a look runs
+    bool backward = false;  // of the look running or last run
+    uint64_t from = 0;      // where it started
+    // What the map found once it completed.
+    bool summary_ready = false;
+    uint64_t differing_bytes = 0;
+    uint64_t differing_runs = 0;
+};
+
+// The label line's texts of a compare.
+std::string shift_text(int64_t shift);                          // "shift +3", "shift -1f"
+std::string difference_text(const DiffRun& run);                // "difference at 7e05, 3 bytes"
+std::string no_difference_text(uint64_t from, bool backward);   // "no difference after 7e05"
+std::string summary_text(uint64_t bytes, uint64_t runs);        // "1,234 bytes differ in 17 runs"
+std::string compare_progress_text(uint64_t position, uint64_t span);
+std::string thousands(uint64_t value);                          // 1234567 as "1,234,567"

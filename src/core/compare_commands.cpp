@@ -1,0 +1,144 @@
+// Compare: `]` and `[` look for runs of differing bytes on the worker,
+// `<` and `>` change the shift, Tab and a press move the focus; each frame's
+// overlay carries the second file's page.
+#include "core/application.h"
+
+#include "find/find_state.h"
+#include "select/select_rules.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+uint32_t low32(uint64_t value) { return uint32_t(value); }
+uint32_t bits32to47(uint64_t value) { return uint32_t(value >> 32) & 0xFFFF; }
+
+}  // namespace
+
+uint64_t Application::focused_offset(uint64_t pair_offset) const {
+    if (compare.focus == 0) return pair_offset;
+    const int64_t in_b = int64_t(pair_offset) + compare.shift;
+    return in_b > 0 ? uint64_t(in_b) : 0;
+}
+
+uint64_t Application::pair_offset(uint64_t focused) const {
+    if (!comparing() || compare.focus == 0) return focused;
+    const int64_t in_a = int64_t(focused) - compare.shift;
+    return in_a > 0 ? uint64_t(in_a) : 0;
+}
+
+std::pair<uint64_t, uint64_t> Application::focused_selection() const {
+    const uint64_t size = focused_file().size;
+    if (!comparing() || compare.focus == 0) return {selection.first(), selection.end()};
+    const uint64_t first = std::min(size, focused_offset(selection.first()));
+    const uint64_t end = std::min(size, focused_offset(selection.end()));
+    return {first, std::max(first, end)};
+}
+
+bool Application::on_compare_key(const SDL_Keysym& key) {
+    if (!comparing() || find.prompt != FindState::Prompt::None) return false;
+    if (key.sym == SDLK_ESCAPE && compare.looking) {
+        compare.worker.stop();  // its last notice reports the cancel
+        return true;
+    }
+    if (key.sym == SDLK_TAB && !(key.mod & (KMOD_CTRL | KMOD_ALT))) {
+        compare.focus = 1 - compare.focus;
+        inspector.read = false;
+        need_redraw = true;
+        return true;
+    }
+    return false;
+}
+
+bool Application::on_compare_text(const std::string& typed) {
+    if (!comparing()) return false;
+    if (typed == "]" || typed == "[") {
+        start_difference(typed == "[");
+    } else if (typed == "<" || typed == ">") {
+        set_shift(compare.shift + (typed == ">" ? 1 : -1));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void Application::set_shift(int64_t new_shift) {
+    compare.shift = new_shift;
+    compare.worker.stop();
+    compare.looking = false;
+    inspector.read = false;
+    file_map.size = UINT64_MAX;  // the map is made again for the new pairs of bytes
+    need_redraw = true;
+}
+
+void Application::start_difference(bool backward) {
+    DiffRequest request;
+    request.path_a = fname;
+    request.path_b = file_b.path;
+    request.shift = compare.shift;
+    request.backward = backward;
+    if (selection.active) {
+        request.from = backward ? selection.first() : selection.end();
+    } else {
+        request.from = uint64_t(offset);
+    }
+    compare.from = request.from;
+    compare.backward = backward;
+    compare.generation = compare.worker.start(request);
+    compare.looking = true;
+    find.status = compare_progress_text(request.from, view_size());
+    need_redraw = true;
+}
+
+void Application::on_difference_notice() {
+    const DiffWorker::State state = compare.worker.snapshot();
+    if (state.generation != compare.generation || !compare.looking) return;
+    need_redraw = true;
+    if (state.running) {
+        find.status = compare_progress_text(state.progress.position, state.progress.span);
+        return;
+    }
+    compare.looking = false;
+    const DiffOutcome& outcome = state.outcome;
+    switch (outcome.kind) {
+        case DiffOutcome::Kind::Found: {
+            const SavedView left = current_view();
+            const uint64_t first = outcome.run.first, end = first + outcome.run.length;
+            selection.set(first, end);
+            const uint64_t shown = uint64_t(offset);
+            if (first < shown || first >= shown + page_bytes_for(rows)) {
+                offset = int64_t(first & ~uint64_t(row_bytes - 1));
+            }
+            find.status = difference_text(outcome.run);
+            record_jump(left);
+            break;
+        }
+        case DiffOutcome::Kind::NotFound: {
+            const bool whole = compare.backward ? compare.from >= state.progress.span : compare.from == 0;
+            find.status = whole ? summary_text(0, 0) : no_difference_text(compare.from, compare.backward);
+            break;
+        }
+        case DiffOutcome::Kind::Cancelled: find.status = "compare cancelled"; break;
+        case DiffOutcome::Kind::Failed: find.status = "compare failed: " + outcome.error; break;
+    }
+}
+
+void Application::fill_pair_record(OverlayBlock& overlay) {
+    if (!comparing()) return;
+    const int64_t view_b = second_view();
+    const uint64_t base_b = file_b.chunk_offset;
+    // A page that starts far before the file's start draws none of its bytes.
+    const int64_t first_index = std::max<int64_t>(view_b - int64_t(base_b), -(int64_t{1} << 20));
+    overlay.pair[0] = low32(file_b.size);
+    overlay.pair[1] = low32(base_b);
+    overlay.pair[2] = uint32_t(int32_t(first_index));
+    overlay.pair[3] = bits32to47(file_b.size) | (bits32to47(base_b) << 16);
+    overlay.pair_view[0] = low32(uint64_t(view_b));
+    overlay.pair_view[1] = uint32_t(uint64_t(view_b) >> 32);
+    overlay.pair_view[2] = uint32_t(compare.focus);
+    const uint64_t span = view_size();
+    overlay.pair_span[0] = low32(span);
+    overlay.pair_span[1] = uint32_t(span >> 32);
+    std::memcpy(overlay.pair_data, file_b.chunk.data(), std::min(sizeof overlay.pair_data, file_b.chunk.size()));
+}
