@@ -2,6 +2,7 @@
 
 #include "compare/diff_engine.h"
 #include "compare/diff_worker.h"
+#include "compare/pair_map.h"
 
 #include <cstdint>
 #include <string>
@@ -16,7 +17,10 @@ struct CompareState {
     bool looking = false;   // a look runs
     bool backward = false;  // of the look running or last run
     uint64_t from = 0;      // where it started
-    // What the map found once it completed.
+    // The map of the pair: what it is of, and what it found once complete.
+    PairMapWorker map_worker;
+    uint64_t map_size_b = 0;
+    int64_t map_shift = 0;
     bool summary_ready = false;
     uint64_t differing_bytes = 0;
     uint64_t differing_runs = 0;

@@ -147,6 +147,7 @@ public:
     // again when the file size or the track length changed.
     bool on_map_key(const SDL_Keysym& key);
     void on_map_notice();
+    void on_pair_map_notice();
     void restart_map();
     void fill_map_record(OverlayBlock& overlay);
     // Copy and save (core/transfer_commands.cpp). Ctrl+C, Ctrl+Shift+C and

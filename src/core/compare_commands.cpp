@@ -68,7 +68,6 @@ void Application::set_shift(int64_t new_shift) {
     compare.worker.stop();
     compare.looking = false;
     inspector.read = false;
-    file_map.size = UINT64_MAX;  // the map is made again for the new pairs of bytes
     need_redraw = true;
 }
 

@@ -25,6 +25,7 @@ bool Application::on_map_key(const SDL_Keysym& key) {
     file_map.on = !file_map.on;
     if (!file_map.on && !file_map.complete) {
         file_map.worker.stop();
+        compare.map_worker.stop();
         file_map.length = 0;  // a half-made map is made again
     }
     need_redraw = true;
@@ -40,18 +41,47 @@ void Application::on_map_notice() {
 }
 
 void Application::restart_map() {
-    file_map.size = file_size;
+    file_map.size = view_size();
     file_map.length = track_length_for(rows);
     file_map.complete = false;
+    if (comparing()) {
+        // Not compared yet, until the worker's first notice.
+        file_map.classes.assign(size_t(file_map.length), uint8_t(PairSlice::NotCompared));
+        compare.map_size_b = file_b.size;
+        compare.map_shift = compare.shift;
+        compare.summary_ready = false;
+        file_map.generation = compare.map_worker.start(fname, file_b.path, compare.shift, file_map.length);
+        return;
+    }
     file_map.classes.assign(size_t(file_map.length), 0);
     file_map.generation = file_map.worker.start(fname, file_map.size, file_map.length);
 }
 
+void Application::on_pair_map_notice() {
+    const PairMapWorker::State state = compare.map_worker.snapshot();
+    if (state.generation != file_map.generation || !file_map.on) return;
+    file_map.classes = state.progress.classes;
+    file_map.complete = !state.running;
+    compare.summary_ready = state.progress.complete;
+    compare.differing_bytes = state.progress.differing_bytes;
+    compare.differing_runs = state.progress.differing_runs;
+    need_redraw = true;
+}
+
 void Application::fill_map_record(OverlayBlock& overlay) {
     if (file_map.on) {
-        file_map.worker.hold(find.searching || compare.looking);
-        if (!file_map.fits(file_size, track_length_for(rows))) restart_map();
+        if (comparing()) {
+            // Made again when either file's size or the shift changed.
+            compare.map_worker.hold(find.searching || compare.looking);
+            if (!file_map.fits(view_size(), track_length_for(rows)) || compare.map_size_b != file_b.size ||
+                compare.map_shift != compare.shift) {
+                restart_map();
+            }
+        } else {
+            file_map.worker.hold(find.searching);
+            if (!file_map.fits(file_size, track_length_for(rows))) restart_map();
+        }
     }
     file_map.write_record(overlay);
-    if (file_map.on) add_mark_ticks(overlay, navigation_memory.marks, file_size, track_length_for(rows));
+    if (file_map.on) add_mark_ticks(overlay, navigation_memory.marks, view_size(), track_length_for(rows));
 }

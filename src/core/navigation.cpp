@@ -100,6 +100,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_transfer_notice();
             } else if (event.type == DiffWorker::event_type()) {
                 on_difference_notice();
+            } else if (event.type == PairMapWorker::event_type()) {
+                on_pair_map_notice();
             }
             break;
     }

@@ -9,6 +9,7 @@ layout(constant_id = 0) const bool compare_pair = false;
 
 const vec4 difference_colour = vec4(0.3, 0.0, 0.0, 1.0);
 const vec4 focus_colour = vec4(0.6, 0.6, 0.3, 1.0);
+const vec4 offset_pair_colour = vec4(0.6, 0.6, 0.3, 1.0);  // the offsets' colour: a slice not compared yet
 
 // Byte i of the second file's window; i may lie before it (a page that
 // starts before the file's start), and is then not drawn.

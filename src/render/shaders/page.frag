@@ -4,10 +4,10 @@
 
 #include "page_geometry.h"
 #include "page_common.glsl"
+#include "compare.glsl"
 #include "label_line.glsl"
 #include "scrollbar.glsl"
 #include "panel.glsl"
-#include "compare.glsl"
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
 // The canvas (page_geometry.h) holds a label line, then the rows of 16
