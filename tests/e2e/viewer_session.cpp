@@ -207,23 +207,26 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
         XSelectInput(display_, window_, StructureNotifyMask);
         focus();
     }
+    // The model opens what the viewer's command line names: one file, or a pair.
+    model_words_ = followed_by(options, path_);
+    model_words_.insert(model_words_.begin(), "quirn");
+    std::vector<char*> argv;
+    for (std::string& word : model_words_) argv.push_back(word.data());
+    const CommandLine line = parse_command_line(int(argv.size()), argv.data());
+    model_.set_fname(line.path ? line.path : path_.data());
+    model_.file_b.path = line.second_path;
     // The viewer may have zoomed its window for the desktop before drawing.
     XWindowAttributes attributes{};
-    if (window_ && XGetWindowAttributes(display_, window_, &attributes) && attributes.width > WIDTH) {
-        model_.set_zoom(attributes.width / WIDTH);
+    if (window_ && XGetWindowAttributes(display_, window_, &attributes) && attributes.width > model_.page_width()) {
+        model_.set_zoom(attributes.width / model_.page_width());
         model_.win_width = attributes.width;
         model_.win_height = attributes.height;
         model_.fit_rows();
     }
-    model_.set_fname(path_.data());
     SDL_Event start{};  // the frames of the start, drawn for no event
     try {
         model_.load_file_window();  // as the viewer reads before its first frame
-        std::vector<std::string> words = followed_by(options, path_);
-        words.insert(words.begin(), "quirn");
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        model_.start_position = parse_command_line(int(argv.size()), argv.data()).start;
+        model_.start_position = line.start;
         model_.apply_start_position();
     } catch (const std::exception& e) {
         model_error_ = e.what();
@@ -260,6 +263,12 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
     if (model_.find.searching) {
         model_.on_search_notice();
     }
+    while (model_.compare.looking && model_.compare.worker.snapshot().running) {
+        pause_ms(5);
+    }
+    if (model_.compare.looking) {
+        model_.on_difference_notice();
+    }
     try {
         // The model's frames follow the viewer's rule for owing another frame.
         do {
@@ -271,7 +280,13 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
                 pause_ms(5);
             }
             model_.on_map_notice();
+            while (model_.compare.map_worker.snapshot().running) {
+                pause_ms(5);
+            }
+            if (model_.comparing()) model_.on_pair_map_notice();
+            model_overlay_ = model_.overlay_block();  // the summary may be the label line's now
             model_.fill_map_record(model_overlay_);
+            model_.fill_pair_record(model_overlay_);
         } while (needs_another_frame(model_presents_++, std::exchange(model_.file_size_changed, false)));
     } catch (const std::exception& e) {
         model_error_ = e.what();
@@ -413,6 +428,8 @@ void ViewerSession::set_model_status(const std::string& status) {
     model_.find.prompt = FindState::Prompt();  // no prompt (Xlib defines None)
     model_.find.status = status;
     model_overlay_ = model_.overlay_block();
+    model_.fill_map_record(model_overlay_);
+    model_.fill_pair_record(model_overlay_);
 }
 
 void ViewerSession::file_changed() {
@@ -426,6 +443,8 @@ void ViewerSession::type(const std::string& text) {
         const std::string keysym = c == ' '    ? "space"
                                    : c == '\'' ? "apostrophe"
                                    : c == '.'  ? "period"
+                                   : c == ']'  ? "bracketright"
+                                   : c == '['  ? "bracketleft"
                                                : std::string(1, c);
         key_with(keysym.c_str(), KMOD_NONE, std::string(1, c).c_str());
     }
@@ -589,7 +608,8 @@ std::vector<uint8_t> ViewerSession::capture(int& width, int& height) {
         const std::vector<uint8_t> pixels = capture(width, height);
         const bool last_try = Clock::now() >= deadline || !process_.running();
         ::testing::AssertionResult result =
-            page_matches(name, model_ubo_, pixels, uint32_t(width), uint32_t(height), false, last_try, &model_overlay_);
+            page_matches(name, model_ubo_, pixels, uint32_t(width), uint32_t(height), false, last_try, &model_overlay_,
+                         model_.comparing());
         if (result || last_try) {
             return result;
         }

@@ -104,6 +104,7 @@ public:
     std::vector<uint8_t> capture(int& width, int& height);
     int64_t model_offset() const { return model_.offset; }
     const Selection& model_selection() const { return model_.selection; }
+    std::string model_label_line() const { return model_.label_line(); }
     int model_zoom() const { return model_.zoom; }
     uint64_t model_file_size() const { return model_.file_size; }
     // A y that grabs the thumb of the model's page.
@@ -129,6 +130,7 @@ private:
     Application model_;
     UniformBufferObject model_ubo_{};
     OverlayBlock model_overlay_{};
+    std::vector<std::string> model_words_;  // the command line, whose paths the model borrows
     std::string model_error_;
     uint64_t model_presents_ = 0;
 };

@@ -247,3 +247,57 @@ TEST(PageShaderMap, CraftedFileInTheTrack) {
                                  fit.rows == page_rows ? nullptr : &plain));
     }
 }
+
+// A compare's two pages against the model: the second page from the pair
+// record, differing bytes marked in both, bytes past the shorter file's end
+// empty, a shift of either sign (the second page starting before its file),
+// a selection over marks, the focus's frame, and the map of the pair.
+TEST(PageShaderCompare, DrawsBothPagesOfTheModel) {
+    std::vector<uint8_t> a_bytes = random_bytes(6000, 41);
+    TempFile a(a_bytes);
+    std::vector<uint8_t> b_bytes(a_bytes.begin(), a_bytes.begin() + 5000);
+    for (size_t at : {size_t{0x23}, size_t{0x24}, size_t{0x25}, size_t{0x400}, size_t{0x1300}}) b_bytes[at] ^= 0x5a;
+    TempFile b(b_bytes);
+    struct Case {
+        const char* name;
+        int64_t shift, offset;
+        bool select;
+        int focus;
+        bool map;
+    };
+    const Case cases[] = {
+        {"pair_at_start", 0, 0, false, 0, false},
+        {"pair_shift_plus_3_selected", 3, 0, true, 1, false},
+        {"pair_shift_minus_40_before_start", -40, 0, false, 0, true},  // random bytes moved: all differ
+        {"pair_past_the_shorter_end", 0, 0x1300, true, 1, true},
+    };
+    HeadlessRenderer renderer(2 * WIDTH, HEIGHT, true);
+    SDL_Keysym ctrl_m{};
+    ctrl_m.sym = SDLK_m;
+    ctrl_m.mod = KMOD_LCTRL;
+    for (const Case& c : cases) {
+        Application app;
+        app.set_fname(a.c_path());
+        app.file_b.path = b.c_path();
+        app.compare.shift = c.shift;
+        app.compare.focus = c.focus;
+        app.load_file_window();
+        app.offset = c.offset;
+        if (c.select) app.selection.set(uint64_t(c.offset) + 0x1e, uint64_t(c.offset) + 0x47);
+        UniformBufferObject ubo;
+        app.fill_view_block(ubo);
+        if (c.map) app.on_map_key(ctrl_m);
+        OverlayBlock overlay = app.overlay_block();
+        app.fill_map_record(overlay);
+        if (c.map) {
+            while (app.compare.map_worker.snapshot().running) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            app.on_pair_map_notice();
+            app.fill_map_record(overlay);
+            const std::set<int> classes(overlay.map, overlay.map + track_length_for(page_rows));
+            EXPECT_EQ(classes, (c.shift == 0 ? std::set<int>{5, 6} : std::set<int>{6})) << c.name;
+        }
+        app.fill_pair_record(overlay);
+        EXPECT_TRUE(page_matches(c.name, ubo, renderer.draw(ubo, overlay), 2 * WIDTH, HEIGHT, true, true, &overlay,
+                                 true));
+    }
+}

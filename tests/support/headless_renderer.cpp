@@ -4,7 +4,9 @@
 
 #include <cstring>
 
-HeadlessRenderer::HeadlessRenderer(uint32_t width, uint32_t height) : width_(width), height_(height) {
+HeadlessRenderer::HeadlessRenderer(uint32_t width, uint32_t height, bool pair) : width_(width), height_(height) {
+    static char second[] = "";
+    if (pair) app_.file_b.path = second;  // only the pipeline's choice reads it
     createDevice();
     app_.createCommandPool();
 

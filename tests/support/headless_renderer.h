@@ -11,7 +11,8 @@
 // Vulkan device (the software driver here), and reads the pixels back.
 class HeadlessRenderer {
 public:
-    HeadlessRenderer(uint32_t width, uint32_t height);
+    // With `pair`, the pipeline is a compare's.
+    HeadlessRenderer(uint32_t width, uint32_t height, bool pair = false);
     ~HeadlessRenderer();
     HeadlessRenderer(const HeadlessRenderer&) = delete;
     HeadlessRenderer& operator=(const HeadlessRenderer&) = delete;

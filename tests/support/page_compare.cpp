@@ -31,7 +31,8 @@ void save_images(const std::string& name, uint32_t width, uint32_t height, const
 
 ::testing::AssertionResult page_matches(const std::string& name, const UniformBufferObject& ubo,
                                         const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height,
-                                        bool compare_alpha, bool save_on_failure, const OverlayBlock* overlay) {
+                                        bool compare_alpha, bool save_on_failure, const OverlayBlock* overlay,
+                                        bool pair) {
     std::vector<uint8_t> expected(bgra.size());
     std::vector<uint8_t> difference(bgra.size(), 0);
     size_t wrong = 0;
@@ -41,7 +42,7 @@ void save_images(const std::string& name, uint32_t width, uint32_t height, const
         for (uint32_t x = 0; x < width; ++x) {
             const size_t at = (size_t(y) * width + x) * 4;
             const int zoom = int(ubo.param[0]);  // window pixels per canvas pixel
-            const auto want = to_srgb_bgra(expected_pixel(ubo, int(x) / zoom, int(y) / zoom, overlay));
+            const auto want = to_srgb_bgra(expected_pixel(ubo, int(x) / zoom, int(y) / zoom, overlay, pair));
             bool bad = false;
             for (int c = 0; c < 4; ++c) {
                 expected[at + size_t(c)] = want[size_t(c)];

@@ -17,4 +17,4 @@
 ::testing::AssertionResult page_matches(const std::string& name, const UniformBufferObject& ubo,
                                         const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height,
                                         bool compare_alpha = true, bool save_on_failure = true,
-                                        const OverlayBlock* overlay = nullptr);
+                                        const OverlayBlock* overlay = nullptr, bool pair = false);

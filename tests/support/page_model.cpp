@@ -15,6 +15,7 @@ const LinearColour green{0, 0.5f, 0, 1};
 const LinearColour label{0, 0.4f, 0, 1};
 const LinearColour prompt{0.9f, 0.9f, 0.9f, 1};
 const LinearColour highlight{0.35f, 0, 0.35f, 1};
+const LinearColour difference{0.3f, 0, 0, 1};
 
 uint64_t join64(uint32_t low, uint32_t high) { return low | (uint64_t(high) << 32); }
 
@@ -38,35 +39,57 @@ int squeezed(int n) {
 
 struct Page {
     uint64_t size;
-    uint64_t first_row;  // file offset of the first shown row
+    int64_t first_row;  // file offset of the first shown row; a compare's second page may start before 0
     const uint8_t* window;
-    unsigned window_row0;  // datachunk row of the first shown row
+    int64_t first_index;  // of the first shown byte in the window
 
-    uint8_t byte(int row, int k) const { return window[(window_row0 + unsigned(row)) * 16 + unsigned(k)]; }
+    uint8_t byte(int row, int k) const { return window[(first_index + row * 16 + k) & 2047]; }
+    bool has(int64_t at) const { return at >= 0 && uint64_t(at) < size; }
 };
 
 Page page_of(const UniformBufferObject& ubo) {
     const uint64_t size = ubo.chunkmeta[0] | (uint64_t(ubo.chunkmeta[3] & 0xFFFF) << 32);
     const uint64_t base = ubo.chunkmeta[1] | (uint64_t(ubo.chunkmeta[3] >> 16) << 32);
-    return {size, base + ubo.chunkmeta[2], ubo.datachunk, ubo.chunkmeta[2] / 16};
+    return {size, int64_t(base + ubo.chunkmeta[2]), ubo.datachunk, ubo.chunkmeta[2]};
+}
+
+Page second_page_of(const OverlayBlock& overlay) {
+    const uint64_t size = overlay.pair[0] | (uint64_t(overlay.pair[3] & 0xFFFF) << 32);
+    return {size, int64_t(overlay.pair_view[0] | (uint64_t(overlay.pair_view[1]) << 32)), overlay.pair_data,
+            int32_t(overlay.pair[2])};
 }
 
 }  // namespace
 
-LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay) {
-    const Page page = page_of(ubo);
+LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay, bool pair) {
+    const Page first_page = page_of(ubo);
+    const Page second_page = pair ? second_page_of(*overlay) : first_page;
+    int side = 0;
+    if (pair && x >= canvas_width) {
+        side = x < 2 * canvas_width ? 1 : 0;
+        x -= canvas_width;
+    }
+    const Page& page = side == 1 ? second_page : first_page;
+    // The scrollbar and the selection are the pair's: in the first file's offsets, over the span.
+    const uint64_t span = pair ? (overlay->pair_span[0] | (uint64_t(overlay->pair_span[1]) << 32)) : page.size;
     const bool label_line = y < label_height;
     const int row = label_line ? 0 : (y - label_height) / row_height;
     const int glyph_row = label_line ? (y - 2) % row_height : (y - label_height) % row_height;
-    const uint64_t addr = page.first_row + row_bytes * uint64_t(row);
+    const int64_t addr = page.first_row + row_bytes * int64_t(row);
+    const int64_t pair_addr = first_page.first_row + row_bytes * int64_t(row);
+    auto differs = [&](int k) {
+        const bool in_a = first_page.has(pair_addr + k), in_b = second_page.has(second_page.first_row + row * 16 + k);
+        return in_a != in_b || (in_a && first_page.byte(row, k) != second_page.byte(row, k));
+    };
     const int rows = overlay && overlay->flags[2] ? int(overlay->flags[2]) : page_rows;
     const bool data_band = y >= label_height && y <= rows_bottom_for(rows);
 
-    LinearColour colour = (data_band && (addr / 16) % 2 == 0) ? stripe : transparent;
+    LinearColour colour = (data_band && (uint64_t(addr) & 16) == 0) ? stripe : transparent;
     const int right = canvas_width - 1;
     const int bottom = canvas_height - 1;
     if (x <= right && y <= bottom && (x == 0 || x == right || y == 0 || y == bottom)) {
         colour.r = 0.2f;
+        if (pair && unsigned(side) == overlay->pair_view[2]) colour = olive;  // the focused page's frame
     }
     // The inspector panel: a grid of glyph codes, bit 7 for a name.
     if (overlay && overlay->panel[0] && x >= canvas_width && x < canvas_width + panel_width) {
@@ -90,14 +113,16 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
             const uint8_t values[5] = {0, 0, 'A', 0x80, 1};  // a byte of each class's colour
             const int c = overlay->map[track_row] & 7;
             if (c >= 1 && c <= 4) colour = colour_of_value(values[c]);
+            if (pair && c >= 5) colour = c == 5 ? label : c == 6 ? difference : olive;  // same, differing, not yet
             if (overlay->map[track_row] & 128) colour = {1, 1, 1, 1};  // a mark's tick
         }
-        if (page.size > 0) {
-            const float s = float(page.size);
+        if (span > 0) {
+            const float s = float(span);
             const int shortest = min_thumb_for(rows);
             int length = int(float(thumb_scale_for(rows)) / s);
             if (length < shortest) length = shortest;
-            const int top = int((float(page.first_row) / s) * float(track_length_for(rows) - length)) + track_top;
+            const int top =
+                int((float(first_page.first_row) / s) * float(track_length_for(rows) - length)) + track_top;
             const bool outline = !map || x <= 4 || x >= 9 || y <= top + 2 || y >= top + length - 2;
             if (top < y && y < top + length && outline) {
                 const float t = float(y - top) / float(length);
@@ -105,7 +130,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
             }
         }
     }
-    if (overlay && overlay->flags[0] && label_line) {
+    if (overlay && overlay->flags[0] && label_line && side == 0) {
         if (y >= 2 && x >= 2 && x < 2 + 6 * 60) {
             const int code = overlay->text[(x - 2) / 6];
             if (code && has_ink(code, (x - 2) % 6, y - 2)) {
@@ -116,31 +141,35 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     }
     // The highlighted bytes' cells, under their glyphs.
     auto highlighted = [&](int k) {
-        const uint64_t at = addr + uint64_t(k);
+        const uint64_t at = uint64_t(pair_addr + k);
         return overlay && overlay->flags[1] && !label_line &&
                at >= join64(overlay->highlight[0], overlay->highlight[1]) &&
                at < join64(overlay->highlight[2], overlay->highlight[3]);
     };
     // The gap before byte k of a row, when bytes k - 1 and k are both highlighted.
     auto gap_highlighted = [&](int k) {
-        return addr + uint64_t(k) < page.size && highlighted(k - 1) && highlighted(k);
+        return uint64_t(pair_addr + k) < span && highlighted(k - 1) && highlighted(k);
     };
-    if (addr > page.size) {
+    // A row past the end shows nothing; one before the second file's start shows its bytes only.
+    const bool before_start = addr < 0;
+    if (!before_start && uint64_t(addr) > page.size) {
         return colour;
     }
+    const uint64_t shown_first_row = page.first_row < 0 ? 0 : uint64_t(page.first_row);
     // The label line's offset digits: bits 39 to 16, or for a file of 2^40
     // bytes or more every digit its size needs (up to bit 47), which then
     // covers the first hex column label.
     const int high_cells = page.size >= (uint64_t{1} << 44) ? 8 : page.size >= (uint64_t{1} << 40) ? 7 : 6;
     if (label_line && y >= 2 && x >= 2 && x < 2 + 6 * high_cells) {
         const int cell = (x - 2) / 6;
-        const unsigned digit = unsigned(page.first_row >> (16 + 4 * (high_cells - 1 - cell))) & 15;
+        const unsigned digit = unsigned(shown_first_row >> (16 + 4 * (high_cells - 1 - cell))) & 15;
         if (has_ink(hex_glyph(digit), (x - 2) % 6, y - 2)) {
             colour = olive;
         }
         return colour;
     }
     if (x >= 14 && x <= 37 && data_band) {
+        if (before_start) return colour;
         const int cell = (x - 14) / 6;
         const unsigned digit = unsigned(addr >> (4 * (3 - cell))) & 15;
         if (has_ink(hex_glyph(digit), (x - 14) % 6, glyph_row)) {
@@ -155,9 +184,10 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         if (d == 48 || d == 49) {
             return gap_highlighted(8) ? highlight : colour;
         }
-        if (addr + uint64_t(k) >= page.size) {
+        if (!page.has(addr + k) && !(label_line && before_start)) {
             return colour;
         }
+        if (pair && !label_line && differs(k)) colour = difference;
         if (highlighted(k)) colour = highlight;
         const int glyph = label_line ? hex_glyph(unsigned(k)) : page.byte(row, k);
         if (has_ink(glyph, e % 6, glyph_row)) {
@@ -171,9 +201,10 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         if (p == squeezed(x - 43)) {
             return gap_highlighted(k) ? highlight : colour;
         }
-        if (addr + uint64_t(k) >= page.size) {
+        if (!page.has(addr + k) && !(label_line && before_start)) {
             return colour;
         }
+        if (pair && !label_line && differs(k)) colour = difference;
         if (highlighted(k)) colour = highlight;
         if (label_line) {
             const bool covered_by_offset = high_cells > 6 && k == 0;

@@ -143,7 +143,8 @@ void main() {
     // second file's start shows none.
     drawn = drawn && (row_before_start ? !offsets : !less64(size, addr));
     if (characters || hex) {
-        drawn = drawn && less64(add64(addr, uint(byte_in_row)), size);
+        // The column labels of a page that starts before its file's start stay.
+        drawn = drawn && (less64(add64(addr, uint(byte_in_row)), size) || (label_line && row_before_start));
     }
 
     // The overlay's highlight lies under the glyphs of its bytes; its text
