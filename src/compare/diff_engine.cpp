@@ -261,10 +261,16 @@ void PairScan::unmap() {
 
 size_t PairScan::block_match(uint64_t from, uint64_t to, bool want, bool backward) {
     const size_t n = size_t(to - from);
+    size_t found = n;
+    with_block(from, to, [&](const uint8_t* a, const uint8_t* b) {
+        found = backward ? last_match(a, b, n, !want) : first_match(a, b, n, !want);
+    });
+    return found;
+}
+
+bool PairScan::with_block(uint64_t from, uint64_t to, const std::function<void(const uint8_t*, const uint8_t*)>& use) {
+    const size_t n = size_t(to - from);
     const uint64_t position[2] = {from, uint64_t(int64_t(from) + shift_)};
-    auto match = [&](const uint8_t* a, const uint8_t* b) {
-        return backward ? last_match(a, b, n, !want) : first_match(a, b, n, !want);
-    };
     if (mappable_) {
         // Both blocks in one area, so that one guard covers them.
         uint64_t first_page[2], length[2];
@@ -289,23 +295,82 @@ size_t PairScan::block_match(uint64_t from, uint64_t to, bool want, bool backwar
             mapped = ::mincore(part[f] + last_page, size_t(page_size), &in_cache) == 0 && (in_cache & 1);
         }
         if (mapped) {
-            size_t found;
             bool faulted;
             {
                 MappedReadGuard guard(map_, map_length_);
-                found = match(part[0] + (position[0] - first_page[0]), part[1] + (position[1] - first_page[1]));
+                use(part[0] + (position[0] - first_page[0]), part[1] + (position[1] - first_page[1]));
                 faulted = guard.faulted();
             }
             unmap();
-            if (!faulted) return found;
+            if (!faulted) return true;  // else read again: the file shrank under the mapping
         }
         unmap();
     }
     for (int f = 0; f < 2; ++f) {
         if (!buffer_[f]) buffer_[f] = static_cast<uint8_t*>(std::aligned_alloc(alignment, block_));
-        if (!buffer_[f] || !read_into(fd_[f], position[f], n, buffer_[f])) return n;
+        if (!buffer_[f] || !read_into(fd_[f], position[f], n, buffer_[f])) return false;
     }
-    return match(buffer_[0], buffer_[1]);
+    use(buffer_[0], buffer_[1]);
+    return true;
+}
+
+void count_differences(const uint8_t* a, const uint8_t* b, size_t n, DiffCount& count) {
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        if (all_equal(a + i, b + i)) {
+            count.last_differs = false;
+            continue;
+        }
+        const uint64_t differ = ~equal_bits(a + i, b + i);
+        const uint64_t starts = differ & ~((differ << 1) | uint64_t(count.last_differs));
+        count.bytes += uint64_t(__builtin_popcountll(differ));
+        count.runs += uint64_t(__builtin_popcountll(starts));
+        count.last_differs = differ >> 63;
+    }
+    for (; i < n; ++i) {
+        const bool differs = a[i] != b[i];
+        count.bytes += differs;
+        count.runs += differs && !count.last_differs;
+        count.last_differs = differs;
+    }
+}
+
+bool PairScan::count(uint64_t from, uint64_t to, DiffCount& count) {
+    Stretch parts[5];
+    const int stretch_count = stretches(parts);
+    for (int i = 0; i < stretch_count; ++i) {
+        const uint64_t lo = std::max(from, parts[i].first), hi = std::min(to, parts[i].end);
+        if (lo >= hi) continue;
+        if (parts[i].kind == 0) {
+            count.last_differs = false;
+        } else if (parts[i].kind == 1) {
+            count.bytes += hi - lo;
+            count.runs += !count.last_differs;
+            count.last_differs = true;
+        } else {
+            for (uint64_t at = lo; at < hi;) {
+                if (cancelled()) return false;
+                const uint64_t data = next_data(at, hi);
+                if (data > at) {
+                    count.last_differs = false;  // holes in both: the same bytes
+                    at = data;
+                    continue;
+                }
+                const uint64_t end = std::min<uint64_t>(hi, at + block_);
+                DiffCount block = count;
+                if (!with_block(at, end, [&](const uint8_t* a, const uint8_t* b) {
+                        block = count;
+                        count_differences(a, b, size_t(end - at), block);
+                    })) {
+                    return false;
+                }
+                count = block;
+                if (on_block) on_block(end);
+                at = end;
+            }
+        }
+    }
+    return true;
 }
 
 bool PairScan::read_into(int fd, uint64_t position, size_t length, uint8_t* buffer) {

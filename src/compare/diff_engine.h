@@ -19,6 +19,13 @@ struct DiffRun {
     uint64_t length = 0;
 };
 
+// Differing bytes and runs counted over consecutive stretches.
+struct DiffCount {
+    uint64_t bytes = 0;
+    uint64_t runs = 0;
+    bool last_differs = false;  // the last byte counted differs: a run there goes on
+};
+
 struct DiffProgress {
     uint64_t position = 0;  // the offset reached
     uint64_t span = 0;
@@ -59,6 +66,10 @@ public:
     uint64_t last_where(uint64_t from, uint64_t to, bool want);
     // Whether [from, to) is a hole in both files (and so the same).
     bool holes_in_both(uint64_t from, uint64_t to);
+    // Adds the differing bytes of [from, to) and the runs that start there
+    // to `count`, which ends where the stretch counted before ended. False
+    // when cancelled or a read failed.
+    bool count(uint64_t from, uint64_t to, DiffCount& count);
 
     bool cancelled() const { return cancel_.load(std::memory_order_relaxed); }
     bool failed() const { return !error_.empty(); }
@@ -82,6 +93,8 @@ private:
     // The index in [from, to) of the first (or last) byte whose `differs`
     // is `want`, or to - from when there is none or a read failed.
     size_t block_match(uint64_t from, uint64_t to, bool want, bool backward);
+    // Calls `use` with both files' bytes [from, to); false when a read failed.
+    bool with_block(uint64_t from, uint64_t to, const std::function<void(const uint8_t*, const uint8_t*)>& use);
     bool read_into(int fd, uint64_t position, size_t length, uint8_t* buffer);
     void unmap();
 
@@ -115,3 +128,4 @@ DiffOutcome find_difference(PairScan& scan, uint64_t from, bool backward);
 // or n when there is none.
 size_t first_match(const uint8_t* a, const uint8_t* b, size_t n, bool want_equal);
 size_t last_match(const uint8_t* a, const uint8_t* b, size_t n, bool want_equal);
+void count_differences(const uint8_t* a, const uint8_t* b, size_t n, DiffCount& count);

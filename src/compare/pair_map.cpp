@@ -34,29 +34,25 @@ void run_pair_map(int fd_a, int fd_b, int64_t shift, int length, const std::atom
         report(progress);
     }
     // In a pair shorter than the track, slices share bytes: each byte counts
-    // once, in the first slice that holds it. A run goes on across slices
-    // when it starts where the last one counted ended.
-    uint64_t counted_to = 0, last_run_end = UINT64_MAX;
+    // once, in the first slice that holds it.
+    DiffCount count;
+    uint64_t counted_to = 0;
     for (int i = 0; i < length && span > 0; ++i) {
-        if (cancel || scan.failed()) return;
+        if (cancel) return;
         const uint64_t first = slice_first(i, span, length), end = std::min(span, slice_end(i, span, length));
         const uint64_t from = std::max(first, counted_to);
         counted_to = std::max(counted_to, end);
-        if (progress.classes[size_t(i)] == uint8_t(PairSlice::Holes)) continue;
-        bool differs = from > first && scan.first_where(first, from, true) < from;
-        for (uint64_t at = from; at < end;) {
-            const uint64_t found = scan.first_where(at, end, true);
-            if (found >= end) break;
-            const uint64_t same = scan.first_where(found, end, false);
-            differs = true;
-            progress.differing_bytes += same - found;
-            if (found != last_run_end) ++progress.differing_runs;
-            last_run_end = same;
-            at = same;
+        if (progress.classes[size_t(i)] == uint8_t(PairSlice::Holes)) {
+            if (end > from) count.last_differs = false;
+            continue;
         }
-        if (scan.cancelled() || scan.failed()) return;
+        const uint64_t before = count.bytes;
+        if (!scan.count(from, end, count)) return;
+        const bool differs = count.bytes > before || (from > first && scan.first_where(first, from, true) < from);
         progress.classes[size_t(i)] = uint8_t(differs ? PairSlice::Differing : PairSlice::Same);
     }
+    progress.differing_bytes = count.bytes;
+    progress.differing_runs = count.runs;
     progress.complete = true;
     report(progress);
 }

@@ -1,5 +1,6 @@
 #include "compare/diff_engine.h"
 #include "compare/diff_worker.h"
+#include "compare/pair_map.h"
 #include "support/temp_file.h"
 
 #include <fcntl.h>
@@ -131,6 +132,20 @@ TEST(DiffEngine, FindsTheSameRunsAsAByteByByteComparison) {
         ASSERT_EQ(pair.scan.span(), naive.span());
         std::vector<uint64_t> froms = {0, naive.span(), naive.span() / 2, page, page - 1, page + 1};
         for (int i = 0; i < 6; ++i) froms.push_back(random() % (naive.span() + 1));
+        // The map's count of bytes and runs.
+        uint64_t bytes = 0, runs = 0;
+        for (uint64_t x = 0; x < naive.span(); ++x) {
+            bytes += naive.differs(x);
+            runs += naive.differs(x) && (x == 0 || !naive.differs(x - 1));
+        }
+        for (int length : {7, 1048}) {  // the second: slices share bytes in the smaller pairs
+            PairMapProgress last;
+            run_pair_map(pair.fd_a, pair.fd_b, shift, length, pair.cancel, [] {},
+                         [&](const PairMapProgress& progress) { last = progress; });
+            ASSERT_TRUE(last.complete) << "round " << round;
+            EXPECT_EQ(last.differing_bytes, bytes) << "round " << round << " length " << length;
+            EXPECT_EQ(last.differing_runs, runs) << "round " << round << " length " << length;
+        }
         for (uint64_t from : froms) {
             for (bool backward : {false, true}) {
                 const DiffOutcome want = naive.find(from, backward);
