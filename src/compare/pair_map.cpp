@@ -66,35 +66,18 @@ uint64_t PairMapWorker::start(const std::string& path_a, const std::string& path
     stop();
     const uint64_t generation = ++generations_;
     notices_.begin(generation);
-    cancel_ = false;
+    turns_.begin();
     event_type();  // registered here, on the main thread
     thread_ = std::thread(&PairMapWorker::run, this, path_a, path_b, shift, length, generation);
     return generation;
 }
 
 void PairMapWorker::stop() {
-    {
-        std::lock_guard<std::mutex> lock(hold_mutex_);
-        cancel_ = true;
-    }
-    hold_changed_.notify_all();
+    turns_.cancel();
     if (thread_.joinable()) thread_.join();
 }
 
-void PairMapWorker::hold(bool held) {
-    if (held_ == held) return;
-    {
-        std::lock_guard<std::mutex> lock(hold_mutex_);
-        held_ = held;
-    }
-    hold_changed_.notify_all();
-}
-
-void PairMapWorker::wait_turn() {
-    if (!held_) return;
-    std::unique_lock<std::mutex> lock(hold_mutex_);
-    hold_changed_.wait(lock, [&] { return !held_ || cancel_; });
-}
+void PairMapWorker::hold(bool held) { turns_.hold(held); }
 
 void PairMapWorker::run(std::string path_a, std::string path_b, int64_t shift, int length, uint64_t generation) {
     // The page comes first: on a busy machine the map waits, not the frames.
@@ -106,16 +89,16 @@ void PairMapWorker::run(std::string path_a, std::string path_b, int64_t shift, i
     std::string error;
     if (open_pair(path_a, path_b, fds, error)) {
         run_pair_map(
-            fds[0], fds[1], shift, length, cancel_, [this] { wait_turn(); },
+            fds[0], fds[1], shift, length, turns_.cancelled(), [this] { turns_.wait_turn(); },
             [&](const PairMapProgress& progress) {
                 state.progress = progress;
                 state.running = !progress.complete;
-                if (!cancel_) notices_.publish(state, event_type());
+                if (!turns_.cancelled()) notices_.publish(state, event_type());
             });
         ::close(fds[0]);
         ::close(fds[1]);
     }
-    if (state.running && !cancel_) {
+    if (state.running && !turns_.cancelled()) {
         // Not opened or not read: the map stays as it is, without a summary.
         state.running = false;
         notices_.publish(state, event_type());

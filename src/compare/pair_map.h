@@ -55,13 +55,9 @@ public:
 
 private:
     void run(std::string path_a, std::string path_b, int64_t shift, int length, uint64_t generation);
-    void wait_turn();
 
     std::thread thread_;
-    std::atomic<bool> cancel_{false};
-    std::atomic<bool> held_{false};
-    std::mutex hold_mutex_;
-    std::condition_variable hold_changed_;
+    WorkerTurns turns_;
     WorkerNotices<State> notices_;
     uint64_t generations_ = 0;  // main thread only
 };

@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -38,4 +40,41 @@ public:
 private:
     mutable std::mutex mutex_;
     State state_;
+};
+
+// A background worker's cancel flag and hold: while held (a search has the
+// disk), the worker waits between its reads; a cancel ends the wait.
+class WorkerTurns {
+public:
+    // A new run, not cancelled.
+    void begin() { cancel_ = false; }
+    void cancel() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            cancel_ = true;
+        }
+        changed_.notify_all();
+    }
+    // Main thread.
+    void hold(bool held) {
+        if (held_ == held) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            held_ = held;
+        }
+        changed_.notify_all();
+    }
+    // The worker, between reads.
+    void wait_turn() {
+        if (!held_) return;
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !held_ || cancel_; });
+    }
+    const std::atomic<bool>& cancelled() const { return cancel_; }
+
+private:
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> held_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
 };

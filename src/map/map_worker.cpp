@@ -14,37 +14,20 @@ uint64_t MapWorker::start(const std::string& path, uint64_t size, int length, co
     stop();
     const uint64_t generation = ++generations_;
     notices_.begin(generation);
-    cancel_ = false;
+    turns_.begin();
     event_type();  // registered here, on the main thread
     thread_ = std::thread(&MapWorker::run, this, path, size, length, limits, generation);
     return generation;
 }
 
 void MapWorker::stop() {
-    {
-        std::lock_guard<std::mutex> lock(hold_mutex_);
-        cancel_ = true;
-    }
-    hold_changed_.notify_all();
+    turns_.cancel();
     if (thread_.joinable()) {
         thread_.join();
     }
 }
 
-void MapWorker::hold(bool held) {
-    if (held_ == held) return;
-    {
-        std::lock_guard<std::mutex> lock(hold_mutex_);
-        held_ = held;
-    }
-    hold_changed_.notify_all();
-}
-
-void MapWorker::wait_turn() {
-    if (!held_) return;
-    std::unique_lock<std::mutex> lock(hold_mutex_);
-    hold_changed_.wait(lock, [&] { return !held_ || cancel_; });
-}
+void MapWorker::hold(bool held) { turns_.hold(held); }
 
 MapWorker::State MapWorker::snapshot() const { return notices_.snapshot(); }
 
@@ -59,16 +42,16 @@ void MapWorker::run(std::string path, uint64_t size, int length, MapLimits limit
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd >= 0) {
         run_map(
-            fd, size, length, cancel_, [this] { wait_turn(); },
+            fd, size, length, turns_.cancelled(), [this] { turns_.wait_turn(); },
             [&](const MapProgress& progress) {
                 state.progress = progress;
                 state.running = !progress.complete;
-                if (!cancel_) publish(state);
+                if (!turns_.cancelled()) publish(state);
             },
             limits);
         ::close(fd);
     }
-    if (state.running && !cancel_) {
+    if (state.running && !turns_.cancelled()) {
         // Not opened: the map stays as it is, complete.
         state.running = false;
         state.progress.complete = true;

@@ -44,14 +44,10 @@ public:
 
 private:
     void run(std::string path, uint64_t size, int length, MapLimits limits, uint64_t generation);
-    void wait_turn();
     void publish(const State& state);
 
     std::thread thread_;
-    std::atomic<bool> cancel_{false};
-    std::atomic<bool> held_{false};
-    std::mutex hold_mutex_;
-    std::condition_variable hold_changed_;
+    WorkerTurns turns_;
     WorkerNotices<State> notices_;
     uint64_t generations_ = 0;  // main thread only
 };
