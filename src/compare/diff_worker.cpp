@@ -56,10 +56,12 @@ void DiffWorker::run(DiffRequest request, uint64_t generation) {
                 state.outcome.kind = DiffOutcome::Kind::Failed;
                 state.outcome.error = "the files cannot be measured";
             } else {
+                // Each report costs a frame, which the look waits for on a busy
+                // machine: a look that ends within a quarter second draws none.
                 auto last_report = std::chrono::steady_clock::now();
                 scan.on_block = [&](uint64_t position) {
                     const auto now = std::chrono::steady_clock::now();
-                    if (now - last_report < std::chrono::milliseconds(50)) return;
+                    if (now - last_report < std::chrono::milliseconds(250)) return;
                     last_report = now;
                     state.progress = DiffProgress{position, scan.span()};
                     notices_.publish(state, event_type());
