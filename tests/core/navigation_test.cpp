@@ -305,8 +305,10 @@ TEST(PageRules, EndOfFileClampKeepsTheEndItself) {
 // Every row count a window can show: its geometry, and the full page's at 75.
 TEST(PageRules, RowsThatFitAndTheirGeometry) {
     for (int rows = 1; rows <= page_rows; ++rows) {
-        EXPECT_EQ(rows_for_height(label_height + row_height * rows), rows);
-        EXPECT_EQ(rows_for_height(label_height + row_height * rows + row_height - 1), rows);
+        EXPECT_EQ(rows_for_height(label_height + row_height * rows + status_height), rows);
+        EXPECT_EQ(rows_for_height(label_height + row_height * rows + status_height + row_height - 1), rows);
+        EXPECT_EQ(rows_for_height(label_height + row_height * rows + status_height - 1), std::max(rows - 1, 1))
+            << "the status line counts";
         EXPECT_EQ(track_length_for(rows), 14 * rows - 2);
         EXPECT_EQ(screen_step_for(rows), rows == 1 ? 16 : 16 * (rows - 1));
         EXPECT_EQ(end_target(100000, rows), int64_t((100000 - screen_step_for(rows)) & ~15)) << rows;
@@ -327,6 +329,7 @@ TEST(PageRules, RowsThatFitAndTheirGeometry) {
     EXPECT_EQ(screen_step_for(page_rows), screen_step);
     EXPECT_EQ(thumb_scale_for(page_rows), thumb_scale);
     EXPECT_EQ(rows_bottom_for(page_rows), rows_bottom);
+    EXPECT_EQ(status_top_for(page_rows) + status_height, canvas_height);
 }
 
 TEST(PageRules, ZoomForTheDesktopsDpi) {
