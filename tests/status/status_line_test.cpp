@@ -1,6 +1,11 @@
 #include "status/status_line.h"
 
+#include "core/application.h"
+#include "support/temp_file.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -87,6 +92,30 @@ TEST(StatusLine, PercentIntoTheFile) {
     EXPECT_EQ(percent_into(99, 100), 99u);
     EXPECT_EQ(percent_into(uint64_t{1} << 48, uint64_t{1} << 48), 100u) << "no overflow at the largest file";
     EXPECT_EQ(percent_into((uint64_t{1} << 48) - 1, uint64_t{1} << 48), 99u);
+}
+
+// A quitting key while a save runs asks first; the second press cancels the
+// save and quits, and nothing half-written is left.
+TEST(Quitting, ASaveRunningAsksForASecondPressAndLeavesNothing) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    TempFile file(std::vector<uint8_t>(96 << 20, 'A'));
+    const std::filesystem::path target = std::filesystem::path(file.path()).parent_path() / "saved.bin";
+    Application app;
+    app.set_fname(file.c_path());
+    app.load_file_window();
+    app.selection.set(0, app.file_size);
+    app.start_save(target, false);
+    SDL_Keysym ctrl_q{};
+    ctrl_q.sym = SDLK_q;
+    ctrl_q.mod = KMOD_LCTRL;
+    EXPECT_TRUE(app.on_quit_key(ctrl_q));
+    EXPECT_FALSE(app.quit_requested);
+    EXPECT_EQ(app.label_line(), "a save is running: press again to cancel it and quit");
+    EXPECT_TRUE(app.on_quit_key(ctrl_q));
+    EXPECT_TRUE(app.quit_requested);
+    EXPECT_FALSE(app.transfer.worker.snapshot().running);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    SDL_Quit();
 }
 
 }  // namespace
