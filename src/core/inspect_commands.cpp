@@ -11,7 +11,9 @@ bool Application::on_inspect_key(const SDL_Keysym& key) {
     if (!(key.mod & KMOD_CTRL) || key.sym != SDLK_i) {
         return false;
     }
-    inspector.open = !inspector.open;
+    // Shown in the help's place, the inspector comes back at once.
+    inspector.open = !inspector.open || help_open;
+    help_open = false;
     inspector.read = false;  // the file may have changed while the panel was hidden
     size_for_panel();
     return true;
