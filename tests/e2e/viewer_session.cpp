@@ -413,6 +413,7 @@ void ViewerSession::key_with_unmodelled(const char* keysym, SDL_Keymod modifiers
 
 void ViewerSession::set_model_status(const std::string& status) {
     model_.find.prompt = FindState::Prompt();  // no prompt (Xlib defines None)
+    model_.transfer.copy_menu = false;
     model_.find.status = status;
     model_overlay_ = model_.overlay_block();
 }

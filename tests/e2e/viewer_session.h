@@ -71,7 +71,7 @@ public:
     void key_unmodelled(const char* keysym);
     // The same with modifiers held, such as the copy keys, whose worker the model does not run.
     void key_with_unmodelled(const char* keysym, SDL_Keymod modifiers);
-    // What the viewer shows after such keys: no prompt, and this status.
+    // What the viewer shows after such keys: no prompt or menu, and this status.
     void set_model_status(const std::string& status);
     // The test changed the file: the model takes the notice the viewer's
     // watcher sends, and reads the file as it is now.
