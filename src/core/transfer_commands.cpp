@@ -46,7 +46,10 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
     const bool shift = key.mod & KMOD_SHIFT;
     const bool alt = key.mod & KMOD_ALT;
     if (transfer.copy_menu) {
-        // One key picks the form; any other, Esc among them, closes the menu.
+        // One key picks the form; any other, Esc among them, closes the
+        // menu. A modifier alone, as Shift on its way to P, waits.
+        const SDL_Scancode code = key.scancode;
+        if (code >= SDL_SCANCODE_LCTRL && code <= SDL_SCANCODE_RGUI) return true;
         transfer.copy_menu = false;
         need_redraw = true;
         const bool plain = !(key.mod & (KMOD_CTRL | KMOD_ALT));
