@@ -10,10 +10,12 @@ std::string thousands(uint64_t value) {
     return digits;
 }
 
-std::string shift_text(int64_t shift) {
-    const uint64_t magnitude = shift < 0 ? uint64_t(0) - uint64_t(shift) : uint64_t(shift);
-    return std::string("shift ") + (shift < 0 ? "-" : "+") + hex_offset(magnitude);
+std::string signed_hex(int64_t value) {
+    const uint64_t magnitude = value < 0 ? uint64_t(0) - uint64_t(value) : uint64_t(value);
+    return (value < 0 ? "-" : "+") + hex_offset(magnitude);
 }
+
+std::string shift_text(int64_t shift) { return "shift " + signed_hex(shift); }
 
 std::string difference_text(const DiffRun& run) {
     return "difference at " + hex_offset(run.first) + ", " + thousands(run.length) +

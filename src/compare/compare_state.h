@@ -27,6 +27,7 @@ struct CompareState {
 };
 
 // The label line's texts of a compare.
+std::string signed_hex(int64_t value);                          // "+3", "-1f"
 std::string shift_text(int64_t shift);                          // "shift +3", "shift -1f"
 std::string difference_text(const DiffRun& run);                // "difference at 7e05, 3 bytes"
 std::string no_difference_text(uint64_t from, bool backward);   // "no difference after 7e05"

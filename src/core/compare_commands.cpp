@@ -63,8 +63,19 @@ bool Application::on_compare_text(const std::string& typed) {
     return true;
 }
 
+void Application::put_compare_status() {
+    std::vector<StatusSegment> segments;
+    if (compare.shift != 0) segments.push_back({"shift", signed_hex(compare.shift)});
+    if (file_map.on && compare.summary_ready) {
+        segments.push_back({"", summary_text(compare.differing_bytes, compare.differing_runs)});
+    }
+    status_line.put("compare", segments);
+}
+
 void Application::set_shift(int64_t new_shift) {
     compare.shift = new_shift;
+    compare.summary_ready = false;  // until the map of the new pairs of bytes is complete
+    put_compare_status();
     compare.worker.stop();
     compare.looking = false;
     inspector.read = false;

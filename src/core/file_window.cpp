@@ -45,6 +45,7 @@ bool ShownFile::refill(bool name_in_errors) {
         const FileRead read = read_file_at(path, chunk_offset, chunk_capacity, chunk.data());
         refuse_unshowable(read, name_in_errors ? path : nullptr);
         size = read.size;
+        character_device = read.character_device;
         live.shown = true;
     } else {
         // Later the page keeps the bytes it has, and the label line says why.
@@ -70,6 +71,7 @@ int64_t ShownFile::read_at(uint64_t position, uint64_t length, uint8_t* buffer) 
     const FileRead read = read_file_at(path, position, length, buffer);
     refuse_unshowable(read, nullptr);
     size = read.size;
+    character_device = read.character_device;
     return int64_t(read.done);
 }
 
@@ -78,6 +80,7 @@ int64_t Application::load_chunk(const char* path, uint64_t position, uint64_t le
     const FileRead read = read_file_at(path, position, length, buffer);
     refuse_unshowable(read, nullptr);
     file_size = read.size;
+    character_device = read.character_device;
     return int64_t(read.done);
 }
 

@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Version:
             print_version(std::cout);
             return 0;
-        case CommandLine::Action::Refuse:
-            std::cerr << line.refusal << std::endl;
+        case CommandLine::Action::Error:
+            std::cerr << line.error << "\n";
             return 2;
         case CommandLine::Action::View:
             break;
@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     app.set_fname(line.path);
     app.file_b.path = line.second_path;
     app.start_position = line.start;
+    if (!line.charset.empty()) app.charset = *charset_named(line.charset);
     try {
         app.run();
     } catch (const StartError& e) {

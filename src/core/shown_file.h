@@ -18,6 +18,7 @@ struct ShownFile {
     uint64_t size = 0;
     uint64_t reads = 0;
     bool size_changed = false;   // a read found a new size: the frame was described with the old one
+    bool character_device = false;  // such as /dev/zero: no size to show
     LiveFile live;
 
     // Empties the window (moving it) when the page at `view` leaves it.

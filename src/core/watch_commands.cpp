@@ -36,14 +36,10 @@ void Application::on_watch_notice() {
 }
 
 std::string Application::label_line() const {
-    const std::string line = find.line(comparing() && compare.focus == 1 ? file_b.size : file_size,
-                                       focused_offset(uint64_t(offset)));
-    if (!line.empty() || !live.line().empty() || !comparing()) return line.empty() ? live.line() : line;
-    if (!file_b.live.line().empty()) return file_b.live.line();
-    // The standing text of a compare: its shift, and what the map found.
-    std::string standing = compare.shift != 0 ? shift_text(compare.shift) : "";
-    if (file_map.on && file_map.complete && compare.summary_ready) {
-        standing += (standing.empty() ? "" : "  ") + summary_text(compare.differing_bytes, compare.differing_runs);
-    }
-    return standing;
+    if (quit_armed && transfer.busy) return "a save is running: press again to cancel it and quit";
+    if (transfer.copy_menu) return "copy as: h hex, t text, c C array, b base64, x dump, p Python bytes";
+    // Go-to is typed in the focused file's offsets.
+    const std::string line = find.line(focused_file().size, focused_offset(uint64_t(offset)));
+    if (!line.empty()) return line;
+    return comparing() && live.line().empty() ? file_b.live.line() : live.line();
 }

@@ -29,8 +29,8 @@ TEST(CompareOpening, PairsShiftsAndAThirdFileRefused) {
     EXPECT_STREQ(parse({"--", "-a", "-b"}).second_path, "-b");
     for (const auto& words : {std::vector<std::string>{"a", "b", "c"}, {"--", "a", "b", "c"}}) {
         const CommandLine third = parse(words);
-        EXPECT_EQ(third.action, CommandLine::Action::Refuse);
-        EXPECT_EQ(third.refusal, "quirn: at most two files");
+        EXPECT_EQ(third.action, CommandLine::Action::Error);
+        EXPECT_EQ(third.error, "quirn: at most two files");
     }
 
     // The shift in any go-to form, of the second file; the view spans the longer with it.
