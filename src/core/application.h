@@ -195,14 +195,12 @@ public:
     void on_difference_notice();
     void set_shift(int64_t new_shift);
     void fill_pair_record(OverlayBlock& overlay);
-    // The compare's standing state on the status line: the shift when it is
-    // not 0, and the map's summary once the map is complete.
-    void put_compare_status();
     // The file with the focus; the offset in it of a pair offset (0 for
     // one before its start), and the pair offset of one of its offsets.
     ShownFile& focused_file() { return comparing() && compare.focus == 1 ? file_b : file_a; }
     const ShownFile& focused_file() const { return comparing() && compare.focus == 1 ? file_b : file_a; }
     uint64_t focused_offset(uint64_t pair_offset) const;
+    uint64_t focused_offset_in(int page, uint64_t pair_offset) const;
     uint64_t pair_offset(uint64_t focused) const;
     // The selection's bytes in the focused file: first and end.
     std::pair<uint64_t, uint64_t> focused_selection() const;

@@ -16,10 +16,14 @@ uint32_t bits32to47(uint64_t value) { return uint32_t(value >> 32) & 0xFFFF; }
 
 }  // namespace
 
-uint64_t Application::focused_offset(uint64_t pair_offset) const {
-    if (compare.focus == 0) return pair_offset;
+uint64_t Application::focused_offset_in(int page, uint64_t pair_offset) const {
+    if (page == 0) return pair_offset;
     const int64_t in_b = int64_t(pair_offset) + compare.shift;
     return in_b > 0 ? uint64_t(in_b) : 0;
+}
+
+uint64_t Application::focused_offset(uint64_t pair_offset) const {
+    return focused_offset_in(comparing() ? compare.focus : 0, pair_offset);
 }
 
 uint64_t Application::pair_offset(uint64_t focused) const {
@@ -63,19 +67,9 @@ bool Application::on_compare_text(const std::string& typed) {
     return true;
 }
 
-void Application::put_compare_status() {
-    std::vector<StatusSegment> segments;
-    if (compare.shift != 0) segments.push_back({"shift", signed_hex(compare.shift)});
-    if (file_map.on && compare.summary_ready) {
-        segments.push_back({"", summary_text(compare.differing_bytes, compare.differing_runs)});
-    }
-    status_line.put("compare", segments);
-}
-
 void Application::set_shift(int64_t new_shift) {
     compare.shift = new_shift;
     compare.summary_ready = false;  // until the map of the new pairs of bytes is complete
-    put_compare_status();
     compare.worker.stop();
     compare.looking = false;
     inspector.read = false;
@@ -151,4 +145,21 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     overlay.pair_span[0] = low32(span);
     overlay.pair_span[1] = uint32_t(span >> 32);
     std::memcpy(overlay.pair_data, file_b.chunk.data(), std::min(sizeof overlay.pair_data, file_b.chunk.size()));
+    // The second page's status line: the compare's standing state first (the
+    // map's summary once complete, the shift), then its own file's view,
+    // size and selection, as far as they fit.
+    std::vector<StatusSegment> segments;
+    if (file_map.on && compare.summary_ready) {
+        segments.push_back({"", summary_text(compare.differing_bytes, compare.differing_runs)});
+    }
+    if (compare.shift != 0) segments.push_back({"shift", signed_hex(compare.shift)});
+    StatusFacts facts = status_facts();
+    facts.offset = uint64_t(std::max<int64_t>(view_b, 0));
+    facts.file_size = file_b.size;
+    facts.character_device = file_b.character_device;
+    facts.first = focused_offset_in(1, selection.first());
+    facts.end = focused_offset_in(1, selection.end());
+    facts.charset.clear();  // named once, on the first page's line
+    for (StatusSegment& segment : view_segments(facts)) segments.push_back(std::move(segment));
+    pack_status_line(segments, overlay.pair_status, status_cells);
 }

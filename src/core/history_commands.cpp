@@ -86,7 +86,6 @@ void Application::apply_start_position() {
         const GotoTarget target = parse_goto(negative ? start.shift.substr(1) : start.shift, file_b.size, 0);
         if (!target.valid) refuse_start(start.shift_option, start.shift, target.error);
         compare.shift = negative ? -int64_t(target.offset) : int64_t(target.offset);
-        put_compare_status();
     }
     if (!start.select_option.empty()) {
         const GotoRange range = parse_goto_range(start.select, view_size(), 0);

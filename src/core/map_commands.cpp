@@ -23,7 +23,6 @@ void add_mark_ticks(OverlayBlock& overlay, const Marks& marks, uint64_t file_siz
 bool Application::on_map_key(const SDL_Keysym& key) {
     if (!(key.mod & KMOD_CTRL) || key.sym != SDLK_m) return false;
     file_map.on = !file_map.on;
-    if (comparing()) put_compare_status();  // the summary goes with the map
     if (!file_map.on && !file_map.complete) {
         file_map.worker.stop();
         compare.map_worker.stop();
@@ -51,7 +50,6 @@ void Application::restart_map() {
         compare.map_size_b = file_b.size;
         compare.map_shift = compare.shift;
         compare.summary_ready = false;
-        put_compare_status();
         file_map.generation = compare.map_worker.start(fname, file_b.path, compare.shift, file_map.length);
         return;
     }
@@ -67,7 +65,6 @@ void Application::on_pair_map_notice() {
     compare.summary_ready = state.progress.complete;
     compare.differing_bytes = state.progress.differing_bytes;
     compare.differing_runs = state.progress.differing_runs;
-    put_compare_status();
     need_redraw = true;
 }
 

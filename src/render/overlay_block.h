@@ -27,6 +27,7 @@ struct OverlayBlock {
     uint32_t pair_view[4];   // x, y: the second file's first shown offset, signed 64 bits; z: the focused page
     uint32_t pair_span[4];   // x, y: the pair's span, low and high 32 bits
     uint8_t pair_data[2048]; // the second file's window
+    uint8_t pair_status[64]; // the second page's status line, as status_text
 };
 
 static_assert(offsetof(OverlayBlock, highlight) == 16);
@@ -37,7 +38,7 @@ static_assert(panel_capacity % 16 == 0 && panel_lines * panel_cells <= panel_cap
 static_assert(offsetof(OverlayBlock, map_flags) == 112 + panel_capacity);
 static_assert(offsetof(OverlayBlock, status_text) == 112 + panel_capacity + 16 + 1056);
 static_assert(offsetof(OverlayBlock, pair) == 112 + panel_capacity + 16 + 1056 + 64);
-static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048);
+static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64);
 static_assert(status_cells <= 64);
 
 // The record for a label-line text (UTF-8; a character outside ASCII shows

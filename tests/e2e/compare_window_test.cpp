@@ -77,7 +77,7 @@ TEST(Compare, TwoPagesTheirDifferencesTheShiftAndTheFocus) {
     ASSERT_TRUE(session.shows_model_page("back_to_1234"));
 
     session.key_with("period", KMOD_LSHIFT, ">");  // every byte of random data now differs
-    EXPECT_EQ(session.model_status().back(), (StatusSegment{"shift", "+1"}));
+    EXPECT_EQ(session.model_compare().shift, 1);  // "shift +1" on the second page's status line
     ASSERT_TRUE(session.shows_model_page("shift_plus_1"));
     session.key_with("comma", KMOD_LSHIFT, "<");
 
@@ -94,6 +94,7 @@ TEST(Compare, TwoPagesTheirDifferencesTheShiftAndTheFocus) {
 
     session.key("Escape");
     session.key_with("m", KMOD_LCTRL);
-    EXPECT_EQ(session.model_status().back(), (StatusSegment{"", "21 bytes differ in 4 runs"}));
+    const CompareState& compared = session.model_compare();
+    EXPECT_EQ(summary_text(compared.differing_bytes, compared.differing_runs), "21 bytes differ in 4 runs");
     ASSERT_TRUE(session.shows_model_page("map_and_summary", 20));
 }

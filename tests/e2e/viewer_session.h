@@ -109,7 +109,7 @@ public:
     int64_t model_offset() const { return model_.offset; }
     const Selection& model_selection() const { return model_.selection; }
     std::string model_label_line() const { return model_.label_line(); }
-    std::vector<StatusSegment> model_status() const { return model_.status_line.segments(model_.status_facts()); }
+    const CompareState& model_compare() const { return model_.compare; }
     int model_zoom() const { return model_.zoom; }
     uint64_t model_file_size() const { return model_.file_size; }
     // A y that grabs the thumb of the model's page.

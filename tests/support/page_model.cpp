@@ -136,8 +136,9 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     }
     // The status line below the rows: a glyph code per cell, bit 7 for a label.
     const int status_top = status_top_for(rows);
-    if (side == 0 && y >= status_top && y < status_top + status_height && x >= 2 && x < 2 + 6 * status_cells) {
-        const uint8_t code = overlay ? overlay->status_text[(x - 2) / 6] : 0;
+    if (y >= status_top && y < status_top + status_height && x >= 2 && x < 2 + 6 * status_cells) {
+        const uint8_t* codes = side == 1 ? overlay->pair_status : overlay ? overlay->status_text : nullptr;
+        const uint8_t code = codes ? codes[(x - 2) / 6] : 0;
         if (code && has_ink(ubo, code & 127, (x - 2) % 6, y - status_top)) {
             colour = code & 128 ? label : prompt;
         }

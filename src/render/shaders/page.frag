@@ -164,10 +164,10 @@ void main() {
         }
     }
     // The label line's text and the status line: a glyph code per cell.
-    bool status = in_status_line(x, y, rows) && page == 0;  // a compare's under the first page
+    bool status = in_status_line(x, y, rows);
     bool status_label = false;
     if (status || (overlay.flags.x != 0u && label_line && page == 0)) {
-        uint code = status ? status_code(x) : prompt_code(x);
+        uint code = status ? (page == 1 ? pair_status_code(x) : status_code(x)) : prompt_code(x);
         drawn = (status || prompt_text) && code != 0u;
         status_label = (code & 128u) != 0u;
         v = code & 127u;

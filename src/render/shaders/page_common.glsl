@@ -29,6 +29,7 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 pair_view;  // xy: its first shown offset (signed); z: the focused page
     uvec4 pair_span;  // xy: the span of the pair
     uvec4 pair_data[128];
+    uvec4 pair_status[4];  // the second page's status line
 } overlay;
 
 vec4 value_colour(uint v) {
