@@ -1,5 +1,6 @@
 #include "compare/diff_engine.h"
 #include "compare/diff_worker.h"
+#include "compare/compare_state.h"
 #include "compare/pair_map.h"
 #include "support/temp_file.h"
 
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <random>
 
 namespace {
@@ -214,5 +217,33 @@ TEST(DiffWorker, NotifiesThroughTheEventQueueAndReplacesARunningLook) {
     worker.start(DiffRequest{a.path(), "/nonexistent/quirn", 0, 0, false});
     worker.stop();
     EXPECT_EQ(worker.snapshot().outcome.kind, DiffOutcome::Kind::Failed);
+    SDL_Quit();
+}
+
+// The pair map's worker waits while held (a look or a search runs), goes on
+// when released, and its last notice carries the summary.
+TEST(DiffWorker, PairMapWaitsWhileHeldAndEndsWithTheSummary) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    std::vector<uint8_t> bytes = random_bytes(size_t{8} << 20, 3);
+    TempFile a(bytes);
+    bytes[5] ^= 1;
+    bytes[6] ^= 1;
+    bytes[size_t{6} << 20] ^= 1;
+    TempFile b(bytes);
+    PairMapWorker worker;
+    worker.hold(true);
+    worker.start(a.path(), b.path(), 0, 100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(worker.snapshot().running) << "held: it waits between blocks";
+    worker.hold(false);
+    for (int i = 0; i < 500 && worker.snapshot().running; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const PairMapWorker::State state = worker.snapshot();
+    ASSERT_TRUE(state.progress.complete);
+    EXPECT_EQ(summary_text(state.progress.differing_bytes, state.progress.differing_runs), "3 bytes differ in 2 runs");
+    EXPECT_EQ(state.progress.classes[0], uint8_t(PairSlice::Differing));
+    EXPECT_EQ(state.progress.classes[50], uint8_t(PairSlice::Same));
+    worker.hold(true);
+    worker.start(a.path(), b.path(), 0, 100);
+    worker.stop();  // a held worker still stops
     SDL_Quit();
 }
