@@ -77,6 +77,7 @@ void Application::set_shift(int64_t new_shift) {
 }
 
 void Application::start_difference(bool backward) {
+    if (compare.looking && compare.backward == backward) return;  // the look under way is this one
     DiffRequest request;
     request.path_a = fname;
     request.path_b = file_b.path;

@@ -116,7 +116,7 @@ bool Application::on_find_key(const SDL_Keysym& key) {
         return true;
     }
     // A result stays until the next key.
-    if (!find.searching && !find.status.empty()) {
+    if (!find.searching && !compare.looking && !find.status.empty()) {
         find.status.clear();
         need_redraw = true;
     }
