@@ -90,20 +90,17 @@ public:
     // The event of the timer that scrolls a selecting drag held beyond the rows.
     static Uint32 drag_scroll_event();
 
-    // File window (core/file_window.cpp).
-    // Reads up to `length` bytes at `position` into `buffer` and returns the
-    // count; sets `file_size` and counts the read in `file_reads`. Throws
-    // "failed to open input file!" when the path cannot be opened as a file
-    // (with the system's reason when the open itself failed), and refuses a
-    // file past 2^48 bytes, which the page cannot address.
-    int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
-    // Clamps `offset` to the file, and empties `chunk` (moving `chunk_offset`)
-    // when the page about to be shown leaves the window.
+    // File window (core/file_window.cpp, the reads in ShownFile).
+    // Clamps `offset` to the file (a compare's span), and empties each
+    // file's window (moving it) when the page about to be shown leaves it.
     void clamp_view_and_check_window();
-    // Refills an emptied `chunk` from the file, or reads it again after a
-    // change; sets `file_size_changed` when the read found a new size. The
-    // first read throws as load_chunk does; a later one that fails keeps the
-    // bytes and records why in `live`.
+    // Refills emptied windows from their files, or reads them again after a
+    // change; sets `file_size_changed` when a read found a new size. The
+    // first read throws "failed to open input file!" when the path cannot
+    // be opened as a file (with the system's reason when the open itself
+    // failed, and in a compare the path), and refuses a file past 2^48
+    // bytes, which the page cannot address; a later one that fails keeps
+    // the bytes and records why in `live`.
     void load_file_window();
 
     // Find and go-to (core/find_commands.cpp). They change `find`, and
@@ -216,7 +213,7 @@ public:
 
     // View block (render/view_block.cpp).
     // Writes every byte of the frame's record; runs the window check and
-    // load, so it may move `offset` and `chunk` and throw as load_chunk does.
+    // load, so it may move `offset` and `chunk` and throw as load_file_window does.
     void fill_view_block(UniformBufferObject& ubo);
     // fill_view_block into the mapped buffer of swap chain image `currentImage`.
     void updateUniformBuffer(uint32_t currentImage);
@@ -385,6 +382,6 @@ public:
     void createSyncObjects();
     // Draws and presents one frame; clears `need_redraw` unless another frame
     // is owed, rebuilds the swap chain when it is out of date or resized.
-    // Throws on a failed acquire, submit or present, and as load_chunk does.
+    // Throws on a failed acquire, submit or present, and as load_file_window does.
     void drawFrame();
 };

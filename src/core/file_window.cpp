@@ -75,15 +75,6 @@ int64_t ShownFile::read_at(uint64_t position, uint64_t length, uint8_t* buffer) 
     return int64_t(read.done);
 }
 
-int64_t Application::load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer) {
-    ++file_reads;
-    const FileRead read = read_file_at(path, position, length, buffer);
-    refuse_unshowable(read, nullptr);
-    file_size = read.size;
-    character_device = read.character_device;
-    return int64_t(read.done);
-}
-
 uint64_t Application::view_size() const {
     return comparing() ? pair_span(file_size, file_b.size, compare.shift) : file_size;
 }

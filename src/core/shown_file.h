@@ -29,6 +29,7 @@ struct ShownFile {
     // bytes and records why in `live`. Returns whether it read.
     bool refill(bool name_in_errors = false);
     // Reads up to `length` bytes at `position` outside the window, counting
-    // the read and learning the size; throws as the first read does.
+    // the read and learning the size; returns the count. Throws as the first
+    // read does.
     int64_t read_at(uint64_t position, uint64_t length, uint8_t* buffer);
 };
