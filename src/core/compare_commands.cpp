@@ -33,8 +33,9 @@ uint64_t Application::pair_offset(uint64_t focused) const {
 }
 
 std::pair<uint64_t, uint64_t> Application::focused_selection() const {
+    if (!comparing()) return {selection.first(), selection.end()};
+    // In a compare the selection may reach past the focused file's end.
     const uint64_t size = focused_file().size;
-    if (!comparing() || compare.focus == 0) return {selection.first(), selection.end()};
     const uint64_t first = std::min(size, focused_offset(selection.first()));
     const uint64_t end = std::min(size, focused_offset(selection.end()));
     return {first, std::max(first, end)};
@@ -70,6 +71,7 @@ bool Application::on_compare_text(const std::string& typed) {
 void Application::set_shift(int64_t new_shift) {
     compare.shift = new_shift;
     compare.summary_ready = false;  // until the map of the new pairs of bytes is complete
+    if (compare.looking) find.status.clear();  // the look was for the old pairs of bytes
     compare.worker.stop();
     compare.looking = false;
     inspector.read = false;

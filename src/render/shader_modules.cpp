@@ -13,6 +13,10 @@ const uint32_t fragment_words[] = {
 #include "page.frag.inc"
 };
 
+const uint32_t compare_fragment_words[] = {
+#include "page_compare.frag.inc"
+};
+
 template <size_t N>
 std::vector<char> as_bytes(const uint32_t (&words)[N]) {
     std::vector<char> bytes(sizeof words);
@@ -24,3 +28,4 @@ std::vector<char> as_bytes(const uint32_t (&words)[N]) {
 
 std::vector<char> page_vertex_module() { return as_bytes(vertex_words); }
 std::vector<char> page_fragment_module() { return as_bytes(fragment_words); }
+std::vector<char> page_compare_fragment_module() { return as_bytes(compare_fragment_words); }

@@ -6,3 +6,6 @@
 // at build time, as byte lists.
 std::vector<char> page_vertex_module();
 std::vector<char> page_fragment_module();
+// The page shader of a compare: built with the second page's code, which
+// one file's module leaves out.
+std::vector<char> page_compare_fragment_module();

@@ -68,7 +68,8 @@ void Application::createDescriptorSetLayout() {
 
 void Application::createGraphicsPipeline() {
     const std::vector<char> vertShaderCode = page_vertex_module();
-    const std::vector<char> fragShaderCode = page_fragment_module();
+    // A compare's pipeline only draws the second page: one file's holds none of its code.
+    const std::vector<char> fragShaderCode = comparing() ? page_compare_fragment_module() : page_fragment_module();
     VkShaderModule vertShaderModule = createShaderModule(vertShaderCode);
     VkShaderModule fragShaderModule = createShaderModule(fragShaderCode);
 
@@ -81,12 +82,6 @@ void Application::createGraphicsPipeline() {
     shaderStages[1].stage = VK_SHADER_STAGE_FRAGMENT_BIT;
     shaderStages[1].module = fragShaderModule;
     shaderStages[1].pName = "main";
-    // The compare's code is compiled only for a compare: one file's page
-    // shader keeps none of it.
-    const VkBool32 compare_pair = comparing() ? VK_TRUE : VK_FALSE;
-    const VkSpecializationMapEntry compare_entry{0, 0, sizeof compare_pair};
-    const VkSpecializationInfo specialization{1, &compare_entry, sizeof compare_pair, &compare_pair};
-    if (comparing()) shaderStages[1].pSpecializationInfo = &specialization;
 
     const VkVertexInputBindingDescription bindingDescription = Vertex::getBindingDescription();
     const auto attributeDescriptions = Vertex::getAttributeDescriptions();

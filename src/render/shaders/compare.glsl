@@ -1,15 +1,15 @@
 // A compare: the second file's page right of the first, drawn from the
 // overlay's pair record, and the bytes that differ from their counterparts
-// marked in both. Only the compare pipeline, whose specialization constant
-// is set, keeps this code: one file's pipeline folds it away.
+// marked in both. The page shader is built twice: with QUIRN_COMPARE for a
+// compare's pipeline, and without, so that one file's pipeline holds none
+// of this code.
 #ifndef QUIRN_COMPARE_GLSL
 #define QUIRN_COMPARE_GLSL
-
-layout(constant_id = 0) const bool compare_pair = false;
+#ifdef QUIRN_COMPARE
 
 const vec4 difference_colour = vec4(0.3, 0.0, 0.0, 1.0);
 const vec4 focus_colour = vec4(0.6, 0.6, 0.3, 1.0);
-const vec4 offset_pair_colour = vec4(0.6, 0.6, 0.3, 1.0);  // the offsets' colour: a slice not compared yet
+const vec4 not_compared_colour = vec4(0.6, 0.6, 0.3, 1.0);  // the offsets' colour
 
 // Byte i of the second file's window; i may lie before it (a page that
 // starts before the file's start), and is then not drawn.
@@ -18,4 +18,5 @@ uint pair_byte(int i) { return packed_byte(overlay.pair_data[(i >> 4) & 127], i 
 // A signed 64-bit offset below zero.
 bool negative64(uvec2 a) { return (a.y & 0x80000000u) != 0u; }
 
+#endif
 #endif

@@ -35,10 +35,12 @@ uint status_code(int x) {
     return packed_byte(overlay.status_text[(cell >> 4) & 3], cell & 15);
 }
 
+#ifdef QUIRN_COMPARE
 // A compare's second page has a status line of its own.
 uint pair_status_code(int x) {
     int cell = (x - 2) / 6;
     return packed_byte(overlay.pair_status[(cell >> 4) & 3], cell & 15);
 }
+#endif
 
 #endif

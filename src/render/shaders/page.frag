@@ -43,12 +43,14 @@ int squeeze(int n) {
 void main() {
     int x = int(uint(gl_FragCoord.x / ubo.param.x));
     int y = int(uint(gl_FragCoord.y / ubo.param.y));
+#ifdef QUIRN_COMPARE
     // A compare puts the second page right of the first, and the panel right of both.
     int page = 0;
-    if (compare_pair && x >= canvas_width) {
+    if (x >= canvas_width) {
         page = x < 2 * canvas_width ? 1 : 0;
         x -= canvas_width;
     }
+#endif
     int yr = y - label_height;
     int row = max(yr / row_height, 0);  // the two pixel rows above the label line only get the border
     bool label_line = yr < 0;
@@ -59,27 +61,30 @@ void main() {
     uvec2 base = add64(window_base, ubo.chunkmeta.z);
     uvec2 addr = add64(base, uint(row_bytes * row));
     int entry = row + int(ubo.chunkmeta.z / uint(row_bytes));
+#ifdef QUIRN_COMPARE
     // The pair's offsets are the first file's: its scrollbar and selection
     // stand for both pages. The second file's row faces the first's.
     uvec2 base_a = base;
     uvec2 addr_a = addr;
     uvec2 size_a = size;
-    uvec2 pair_size = size;
-    uvec2 size_b = uvec2(0u);
-    uvec2 addr_b = uvec2(0u);
-    int index_b = 0;
-    if (compare_pair) {
-        pair_size = overlay.pair_span.xy;
-        size_b = uvec2(overlay.pair.x, overlay.pair.w & 0xFFFFu);
-        addr_b = add64(overlay.pair_view.xy, uint(row_bytes * row));
-        index_b = int(overlay.pair.z) + row_bytes * row;
-        if (page == 1) {
-            size = size_b;
-            base = negative64(overlay.pair_view.xy) ? uvec2(0u) : overlay.pair_view.xy;
-            addr = addr_b;
-        }
+    uvec2 pair_size = overlay.pair_span.xy;
+    uvec2 size_b = uvec2(overlay.pair.x, overlay.pair.w & 0xFFFFu);
+    uvec2 addr_b = add64(overlay.pair_view.xy, uint(row_bytes * row));
+    int index_b = int(overlay.pair.z) + row_bytes * row;
+    if (page == 1) {
+        size = size_b;
+        base = negative64(overlay.pair_view.xy) ? uvec2(0u) : overlay.pair_view.xy;
+        addr = addr_b;
     }
-    bool row_before_start = compare_pair && negative64(addr);
+    bool row_before_start = negative64(addr);
+#define PAIR_SIZE pair_size
+#define PAIR_BASE base_a
+#define PAIR_ADDR addr_a
+#else
+#define PAIR_SIZE size
+#define PAIR_BASE base
+#define PAIR_ADDR addr
+#endif
     // A window too short for the page shows fewer rows (0: the whole page).
     int rows = overlay.flags.z == 0u ? page_rows : int(overlay.flags.z);
     bool in_rows = y >= label_height && y <= rows_bottom_for(rows);
@@ -94,11 +99,13 @@ void main() {
     bool on_canvas = x < canvas_width && y < canvas_height;
     if (on_canvas && (x == 0 || x == canvas_width - 1 || y == 0 || y == canvas_height - 1)) {
         colour.r = 0.2;
-        if (compare_pair && uint(page) == overlay.pair_view.z) colour = focus_colour;
+#ifdef QUIRN_COMPARE
+        if (uint(page) == overlay.pair_view.z) colour = focus_colour;
+#endif
     }
 
     if (in_scrollbar(x, in_rows)) {
-        colour = scrollbar_colour(x, y, rows, pair_size, base_a);
+        colour = scrollbar_colour(x, y, rows, PAIR_SIZE, PAIR_BASE);
     }
 
     // Text regions, disjoint: row offsets, high offset digits, characters, hex digits.
@@ -125,9 +132,11 @@ void main() {
     int byte_in_row = characters ? char_cell_x / 6 : hex_x / 12;
     int gx = offsets || high_digits ? digit_x % 6 : characters ? char_cell_x % 6 : hex_x % 6;
     uint v = window_byte(entry, byte_in_row);
+#ifdef QUIRN_COMPARE
     uint v_a = v;
-    uint v_b = compare_pair ? pair_byte(index_b + byte_in_row) : 0u;
+    uint v_b = pair_byte(index_b + byte_in_row);
     if (page == 1) v = v_b;
+#endif
 
     bool drawn = offsets || high_digits;
     if (characters) {
@@ -135,30 +144,41 @@ void main() {
     } else if (hex) {
         drawn = !hex_gap && (!label_line || (hex_x / 6) % 2 == 1);
     }
+#ifdef QUIRN_COMPARE
     // A row that starts at the end still shows its offset; one before the
-    // second file's start shows none.
+    // second file's start shows none, but its column labels stay.
     drawn = drawn && (row_before_start ? !offsets : !less64(size, addr));
     if (characters || hex) {
-        // The column labels of a page that starts before its file's start stay.
         drawn = drawn && (less64(add64(addr, uint(byte_in_row)), size) || (label_line && row_before_start));
     }
+#else
+    drawn = drawn && !less64(size, addr);  // a row that starts at the end still shows its offset
+    if (characters || hex) {
+        drawn = drawn && less64(add64(addr, uint(byte_in_row)), size);
+    }
+#endif
 
     // The overlay's highlight lies under the glyphs of its bytes; its text
     // takes the whole label line.
-    bool prompt_text = in_prompt_text(x, y, label_line) && page == 0;
-    if (compare_pair && drawn && (characters || hex) && !label_line) {
+    bool prompt_text = in_prompt_text(x, y, label_line);
+#ifdef QUIRN_COMPARE
+    // The prompt and the results are the first page's. A byte that differs
+    // from its counterpart is marked in both pages, under a selection.
+    prompt_text = prompt_text && page == 0;
+    if (drawn && (characters || hex) && !label_line) {
         bool in_a = less64(add64(addr_a, uint(byte_in_row)), size_a);
         bool in_b = less64(add64(addr_b, uint(byte_in_row)), size_b);
         if (in_a != in_b || (in_a && v_a != v_b)) colour = difference_colour;
     }
+#endif
     if (overlay.flags.y != 0u && (characters || hex) && !label_line) {
-        uvec2 at = add64(addr_a, uint(byte_in_row));
+        uvec2 at = add64(PAIR_ADDR, uint(byte_in_row));
         // A gap between two cells of a row takes the highlight when the bytes
         // on both sides have it, so that a range reads as one band.
         bool char_gap = characters && (char_x == 48 || char_x == 49);
-        uvec2 right = add64(addr_a, char_gap ? 8u : uint(byte_in_row));
+        uvec2 right = add64(PAIR_ADDR, char_gap ? 8u : uint(byte_in_row));
         bool band_gap = (char_gap || (hex && hex_gap)) && less64(overlay.highlight.xy, right) &&
-                        less64(right, overlay.highlight.zw) && less64(right, pair_size);
+                        less64(right, overlay.highlight.zw) && less64(right, PAIR_SIZE);
         if ((drawn && !less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) || band_gap) {
             colour = highlight_colour;
         }
@@ -166,8 +186,16 @@ void main() {
     // The label line's text and the status line: a glyph code per cell.
     bool status = in_status_line(x, y, rows);
     bool status_label = false;
-    if (status || (overlay.flags.x != 0u && label_line && page == 0)) {
+    bool label_text = overlay.flags.x != 0u && label_line;
+#ifdef QUIRN_COMPARE
+    label_text = label_text && page == 0;
+#endif
+    if (status || label_text) {
+#ifdef QUIRN_COMPARE
         uint code = status ? (page == 1 ? pair_status_code(x) : status_code(x)) : prompt_code(x);
+#else
+        uint code = status ? status_code(x) : prompt_code(x);
+#endif
         drawn = (status || prompt_text) && code != 0u;
         status_label = (code & 128u) != 0u;
         v = code & 127u;

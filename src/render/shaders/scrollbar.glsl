@@ -21,10 +21,12 @@ vec4 map_colour(int i) {
          : c == 2u ? value_colour(65u)    // as printable ASCII
          : c == 3u ? value_colour(128u)   // as the high bytes
          : c == 4u ? value_colour(1u)     // as the control codes
+#ifdef QUIRN_COMPARE
          // A compare's map: the same bytes, differing bytes, not compared yet.
-         : compare_pair && c == 5u ? label_colour
-         : compare_pair && c == 6u ? difference_colour
-         : compare_pair && c == 7u ? offset_pair_colour
+         : c == 5u ? label_colour
+         : c == 6u ? difference_colour
+         : c == 7u ? not_compared_colour
+#endif
                    : track_colour;
 }
 
