@@ -26,6 +26,7 @@ void Application::run() {
     live.watcher.arm(fname);
     load_file_window();
     apply_start_position();
+    start_partition_read();  // beside the window's and the device's set-up
     initWindow();
     live.watcher.start();
     initVulkan();

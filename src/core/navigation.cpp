@@ -49,7 +49,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             text_key = event.key.keysym;
             if (on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
                 on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
-                on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
+                on_identify_key(event.key.keysym) || on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
                 on_history_key(event.key.keysym)) {
                 text_key.reset();  // a key that did something types nothing too
             } else {
@@ -98,6 +98,12 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_map_notice();
             } else if (event.type == TransferWorker::event_type()) {
                 on_transfer_notice();
+            } else if (event.type == PartitionWorker::event_type()) {
+                on_partition_notice();
+            } else if (event.type == TypeWorker::event_type()) {
+                on_type_notice();
+            } else if (event.type == ScanWorker::event_type()) {
+                on_scan_notice();
             }
             break;
     }

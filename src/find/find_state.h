@@ -1,5 +1,6 @@
 #pragma once
 
+#include "find/goto_target.h"
 #include "find/search_pattern.h"
 
 #include <cstdint>
@@ -22,6 +23,7 @@ struct FindState {
     uint64_t search_generation = 0;
 
     SearchPattern last_pattern;  // for n and N
+    PartitionSpans partitions;   // for p2 and p2$ in the go-to prompt
 
     SearchPattern pattern() const;
     // The label line's text, or "" for the normal label line.
