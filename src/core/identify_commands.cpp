@@ -140,18 +140,18 @@ void Application::go_to_embedded_file(bool backward) {
     // On the file last reached, step from it; else from the selection or the first shown byte.
     int64_t current = identify.current;
     if (current >= 0 && (current >= int64_t(files.size()) || !selection.active ||
-                         selection.first() != files[size_t(current)].signature_at)) {
+                         selection.first() != files[size_t(current)].start)) {
         current = -1;
     }
     const uint64_t position = selection.active ? selection.first() : uint64_t(offset);
     const int64_t index = step_embedded(files, current, position, selection.active, backward);
     const EmbeddedFile& file = files[size_t(index)];
     const SavedView left = current_view();
+    // From the file's start through its signature, which for most kinds is
+    // the signature alone: the panel then describes the file the label names.
     const uint64_t end = std::min(file.signature_at + file.signature_length, file_size);
-    selection.set(file.signature_at, std::max(end, file.signature_at + 1));
-    // The file's first row at the top, when its signature fits below it.
-    const uint64_t start_row = file.start & ~uint64_t(row_bytes - 1);
-    offset = int64_t(end <= start_row + page_bytes_for(rows) ? start_row : file.signature_at & ~uint64_t(row_bytes - 1));
+    selection.set(file.start, std::max(end, file.start + 1));
+    offset = int64_t(file.start & ~uint64_t(row_bytes - 1));
     identify.current = index;
     find.status = embedded_label(file);
     record_jump(left);

@@ -26,8 +26,8 @@ void Application::run() {
     live.watcher.arm(fname);
     load_file_window();
     apply_start_position();
-    start_partition_read();  // beside the window's and the device's set-up
     initWindow();
+    start_partition_read();  // beside the device's set-up; its notice needs SDL's event queue
     live.watcher.start();
     initVulkan();
     driver_preload.release();

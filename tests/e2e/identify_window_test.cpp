@@ -41,9 +41,11 @@ TEST(Identify, DiskImagePanelPartitionsMapAndEmbeddedFiles) {
     session.key_with("bracketright", KMOD_LSHIFT, "}");  // scans, then reaches the gzip stream
     ASSERT_TRUE(session.shows_model_page("identify_next_embedded", 20));
     EXPECT_EQ(session.model_selection().first(), (uint64_t{5} << 20) + 0x40);
+    EXPECT_EQ(session.model_selection().length(), 3u);  // gzip's signature
     session.key_with("bracketleft", KMOD_LSHIFT, "{");  // back to the vfat boot sector, at once
     ASSERT_TRUE(session.shows_model_page("identify_previous_embedded"));
-    EXPECT_EQ(session.model_selection().first(), (uint64_t{1} << 20) + 0x36);
+    EXPECT_EQ(session.model_selection().first(), uint64_t{1} << 20);  // through its signature, "FAT12   " at 0x36
+    EXPECT_EQ(session.model_selection().end(), (uint64_t{1} << 20) + 0x3e);
     session.close();
     EXPECT_EQ(session.process().wait_exit(), 0);
 }

@@ -225,6 +225,7 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
         for (std::string& word : words) argv.push_back(word.data());
         model_.start_position = parse_command_line(int(argv.size()), argv.data()).start;
         model_.apply_start_position();
+        model_.start_partition_read();
     } catch (const std::exception& e) {
         model_error_ = e.what();
     }
