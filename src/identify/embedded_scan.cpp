@@ -133,7 +133,7 @@ private:
         report(first);
         const size_t length = size_t(read_end - read_from);
         void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, off_t(read_from));
-        if (map != MAP_FAILED && !resident(map, length)) {
+        if (map != MAP_FAILED && !last_page_resident(map, length)) {
             ::munmap(map, length);
             map = MAP_FAILED;
         }
@@ -153,12 +153,6 @@ private:
         if (got < 0) return false;
         find(buffer_.get(), read_from, size_t(got), first, std::min(last, read_from + uint64_t(got)));
         return true;
-    }
-
-    static bool resident(void* map, size_t length) {
-        const size_t last_page = (length - 1) & ~(page_size - 1);
-        unsigned char in_cache = 0;
-        return ::mincore(static_cast<uint8_t*>(map) + last_page, length - last_page, &in_cache) == 0 && (in_cache & 1);
     }
 
     ssize_t read(uint64_t from, size_t length) {
