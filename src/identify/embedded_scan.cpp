@@ -74,6 +74,7 @@ public:
         EmbeddedScanOutcome outcome;
         const Literals& table = literals();
         if (!table.database) return failed(table.error);
+        if (!describer_.loaded()) return failed("no magic database");  // nothing could be confirmed
         if (hs_alloc_scratch(table.database, &scratch_) != HS_SUCCESS) return failed("out of memory");
         struct stat info {};
         if (::fstat(fd_, &info) != 0) return failed("the file cannot be read");

@@ -149,7 +149,10 @@ TEST(TypeWorker, DescribesTheDataAtAnOffsetAndNamesAMissingDatabase) {
 
     setenv("MAGIC", "/nonexistent/magic.mgc", 1);
     MagicDescriber missing;
+    const EmbeddedScanOutcome unconfirmed = scan(file, 4096);
     unsetenv("MAGIC");
+    EXPECT_EQ(unconfirmed.kind, EmbeddedScanOutcome::Kind::Failed);
+    EXPECT_EQ(unconfirmed.error, "no magic database");
     EXPECT_FALSE(missing.loaded());
     EXPECT_EQ(type_value(describe_at(missing, file.path(), 4096)), "unknown (no magic database)");
 }
