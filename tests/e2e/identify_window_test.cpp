@@ -15,7 +15,7 @@ TEST(Identify, DiskImagePanelPartitionsMapAndEmbeddedFiles) {
     // Partition 1 (vfat) at 1 MiB, partition 2 from 5 MiB with a gzip stream 0x40 into it.
     TempFile image(std::vector<uint8_t>{});
     const std::string path = image.path();
-    ASSERT_EQ(std::system(("(set -e; truncate -s 12M " + path +
+    ASSERT_EQ(std::system(("(unset LD_PRELOAD; set -e; truncate -s 12M " + path +
                            "; printf 'label: gpt\\nstart=2048, size=8192\\nstart=10240, size=8192\\n' | sfdisk -q " +
                            path + "; truncate -s 4M " + path + ".fat; mkfs.vfat -n BOOT " + path +
                            ".fat; dd if=" + path + ".fat of=" + path +

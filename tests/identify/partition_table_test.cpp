@@ -12,8 +12,11 @@ namespace {
 
 const uint64_t MiB = uint64_t{1} << 20;
 
-// Runs a shell command in the image's folder; false when it failed.
-bool shell(const std::string& command) { return std::system(("set -e; " + command + " >/dev/null 2>&1").c_str()) == 0; }
+// Runs shell commands, stopping at the first that fails; false when one did.
+// The tools run without the sanitizers' runtime that the tests may preload.
+bool shell(const std::string& command) {
+    return std::system(("unset LD_PRELOAD; set -e; " + command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // A file system made as a file of its own and copied into the image at a
 // sector, holes kept.
@@ -32,16 +35,19 @@ protected:
     static void SetUpTestSuite() {
         image = new TempFile(std::vector<uint8_t>{});
         const std::string path = image->path();
-        ASSERT_TRUE(shell("truncate -s 64M " + path +
+        made = shell("truncate -s 64M " + path +
                           "; printf 'label: gpt\\nstart=2048, size=16384\\nstart=18432, size=16384\\n"
                           "start=40960, size=8192\\n' | sfdisk -q " + path + "; " +
                           place(path, "mkfs.ext4 -q -F -L root", 2048, 8 * MiB) + "; " +
-                          place(path, "mkfs.vfat -n BOOT", 18432, 8 * MiB)));
+                          place(path, "mkfs.vfat -n BOOT", 18432, 8 * MiB));
     }
     static void TearDownTestSuite() { delete image; }
+    void SetUp() override { ASSERT_TRUE(made) << "sfdisk, mkfs.ext4 or mkfs.vfat failed"; }
     static TempFile* image;
+    static bool made;
 };
 TempFile* GptImage::image = nullptr;
+bool GptImage::made = false;
 
 TEST_F(GptImage, PartitionsFileSystemsAndWhereOffsetsLie) {
     const PartitionTable table = read_partition_table(image->path());
