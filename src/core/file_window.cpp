@@ -19,6 +19,7 @@ int64_t Application::load_chunk(const char* path, uint64_t position, uint64_t le
             throw std::runtime_error("failed to show input file: it is larger than 256 TiB!");
     }
     file_size = read.size;
+    character_device = read.character_device;
     return int64_t(read.done);
 }
 

@@ -101,7 +101,7 @@ bool Application::on_identify_text(const std::string& typed) {
         identify.scanning = true;
         identify.changed_while_scanning = false;
         identify.scan_generation = identify.scan_worker.start(fname);
-        find.status = scan_progress_line(EmbeddedScanProgress{0, file_size, 0});
+        status_line.put("scan", scan_progress(EmbeddedScanProgress{0, file_size, 0}));
         need_redraw = true;
     }
     return true;
@@ -112,10 +112,11 @@ void Application::on_scan_notice() {
     if (state.generation != identify.scan_generation || !identify.scanning) return;
     need_redraw = true;
     if (state.running) {
-        find.status = scan_progress_line(state.progress);
+        status_line.put("scan", scan_progress(state.progress));
         return;
     }
     identify.scanning = false;
+    status_line.remove("scan");
     const int step = std::exchange(identify.pending_step, 0);
     switch (state.outcome.kind) {
         case EmbeddedScanOutcome::Kind::Done:
@@ -123,6 +124,7 @@ void Application::on_scan_notice() {
             identify.current = -1;
             // A scan of a file that changed on the way serves the step it was started for, once.
             identify.scanned = !identify.changed_while_scanning;
+            if (identify.scanned) status_line.put("scan", scan_count(identify.files.size()));
             if (step != 0) go_to_embedded_file(step < 0);
             break;
         case EmbeddedScanOutcome::Kind::Cancelled: find.status = "scan cancelled"; break;
@@ -159,6 +161,7 @@ void Application::go_to_embedded_file(bool backward) {
 }
 
 void Application::on_identify_file_change() {
+    if (identify.scanned) status_line.remove("scan");
     identify.scanned = false;
     identify.files.clear();
     identify.current = -1;

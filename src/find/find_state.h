@@ -23,6 +23,9 @@ struct FindState {
     uint64_t search_generation = 0;
 
     SearchPattern last_pattern;  // for n and N
+    // The last search as typed, which the search prompt opens with.
+    std::string last_input;
+    bool last_text_mode = false, last_ignore_case = false;
     PartitionSpans partitions;   // for p2 and p2$ in the go-to prompt
 
     SearchPattern pattern() const;

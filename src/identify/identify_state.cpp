@@ -40,10 +40,13 @@ std::string embedded_label(const EmbeddedFile& file) {
     return cut_to_cells(file.description, label_cells - at.size()) + at;
 }
 
-std::string scan_progress_line(const EmbeddedScanProgress& progress) {
-    char text[96];
-    const double percent = progress.file_size ? 100.0 * double(progress.position) / double(progress.file_size) : 100.0;
-    std::snprintf(text, sizeof text, "scanning for embedded files %.0f%%, %zu found  Esc cancels", percent,
+std::vector<StatusSegment> scan_progress(const EmbeddedScanProgress& progress) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%u%%, %zu found", percent_into(progress.position, progress.file_size),
                   progress.found);
-    return text;
+    return {{"scan", text}, {"Esc", "cancels"}};
+}
+
+std::vector<StatusSegment> scan_count(size_t files) {
+    return {{"embedded", std::to_string(files) + (files == 1 ? " file" : " files")}};
 }

@@ -5,6 +5,7 @@
 #include "identify/identify_workers.h"
 #include "identify/partition_table.h"
 #include "identify/type_worker.h"
+#include "status/status_line.h"
 
 #include <cstdint>
 #include <string>
@@ -49,5 +50,7 @@ std::string cut_to_cells(const std::string& text, size_t cells);
 std::string type_value(const TypeWorker::State& state);
 // The label line on reaching an embedded file: "gzip compressed data, from Unix at 40".
 std::string embedded_label(const EmbeddedFile& file);
-// The label line while a scan runs.
-std::string scan_progress_line(const EmbeddedScanProgress& progress);
+// The status line's segment while a scan runs ("scan 37%, 3 found  Esc
+// cancels"), and the count it leaves ("embedded 20 files").
+std::vector<StatusSegment> scan_progress(const EmbeddedScanProgress& progress);
+std::vector<StatusSegment> scan_count(size_t files);

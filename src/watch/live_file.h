@@ -26,6 +26,7 @@ struct FileRead {
     int error = 0;        // errno for Open; the reason given for the others
     uint64_t size = 0;
     uint64_t done = 0;    // bytes read; an unreadable stretch stays as it was
+    bool character_device = false;  // such as /dev/zero: no size to show
 };
 FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
 
