@@ -5,6 +5,7 @@
 #include "identify/signatures.h"
 #include "identify/type_worker.h"
 #include "support/temp_file.h"
+#include "support/worker_notices_wait.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -135,13 +136,7 @@ TEST(TypeWorker, DescribesTheDataAtAnOffsetAndNamesAMissingDatabase) {
     TypeWorker worker;
     worker.ask(file.path(), 0);
     const uint64_t second = worker.ask(file.path(), 4096);
-    TypeWorker::State state;
-    SDL_Event event;
-    while (SDL_WaitEventTimeout(&event, 5000)) {
-        if (event.type != TypeWorker::event_type()) continue;
-        state = worker.snapshot();
-        if (state.generation == second && !state.running) break;
-    }
+    const TypeWorker::State state = wait_for_end(worker, second);
     EXPECT_EQ(state.generation, second);
     EXPECT_EQ(state.offset, 4096u);
     EXPECT_EQ(type_value(state).rfind("PNG image data, 16 x 16, 8-bit/color RGB", 0), 0u) << type_value(state);
@@ -171,13 +166,7 @@ TEST(ScanWorker, NotifiesCancelsAndReplaces) {
 
     worker.start(long_file.path());
     const uint64_t second = worker.start(short_file.path());
-    ScanWorker::State state;
-    SDL_Event event;
-    while (SDL_WaitEventTimeout(&event, 10000)) {
-        if (event.type != ScanWorker::event_type()) continue;
-        state = worker.snapshot();
-        if (state.generation == second && !state.running) break;
-    }
+    const ScanWorker::State state = wait_for_end(worker, second);
     EXPECT_EQ(state.generation, second);
     ASSERT_EQ(state.outcome.files.size(), 1u);
     EXPECT_EQ(state.outcome.files[0].start, 5000u);
