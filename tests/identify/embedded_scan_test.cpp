@@ -4,6 +4,7 @@
 #include "identify/magic_describer.h"
 #include "identify/signatures.h"
 #include "identify/type_worker.h"
+#include "render/overlay_block.h"
 #include "support/temp_file.h"
 #include "support/worker_notices_wait.h"
 
@@ -126,6 +127,9 @@ TEST(EmbeddedScan, LabelsAreCutToTheLine) {
     const std::string label = embedded_label(file);
     EXPECT_EQ(label, std::string(51, 'x') + "\u2026 at 40");  // 51 + 3 dots + 6 cells: the line's 60
     EXPECT_EQ(cut_to_cells("PNG image data", 41), "PNG image data");
+    // The page's glyphs have no ellipsis: it takes three cells of dots.
+    EXPECT_EQ(glyph_text("type: \u2026 caf\u00e9"), "type: ... caf?");
+    EXPECT_EQ(glyph_text(cut_to_cells("caf\u00e9 au lait", 6)), "caf...");
 }
 
 // The type line's answer comes from the worker as an event; without the
