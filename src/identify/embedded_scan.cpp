@@ -232,6 +232,11 @@ private:
         if (got <= 0) return;
         std::string description = describer_.describe(magic_.data(), size_t(got));
         if (description.empty() || description == "data") return;
+        if (description.size() > kept_description_bytes) {
+            size_t end = kept_description_bytes;
+            while (end > 0 && (uint8_t(description[end]) & 0xC0) == 0x80) --end;  // whole characters
+            description.resize(end);
+        }
         files_.push_back(EmbeddedFile{start, literal, uint32_t(s.bytes.size()), std::move(description)});
     }
 

@@ -30,8 +30,10 @@ struct EmbeddedScanOutcome {
     std::string error;
 };
 
-// The most files a scan keeps, so that its memory stays bounded.
-inline constexpr size_t most_embedded_files = size_t{1} << 16;
+// The most files a scan keeps, and the most of a description it keeps (the
+// label line shows less), so that its memory stays bounded.
+inline constexpr size_t most_embedded_files = size_t{1} << 14;
+inline constexpr size_t kept_description_bytes = 64;
 
 // Finds the embedded files of the open file `fd` in one pass: every
 // signature of the built-in table at once, over blocks of `block_bytes`
