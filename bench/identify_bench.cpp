@@ -1,13 +1,13 @@
 // Times the scan for embedded files, or the type line's read and libmagic
 // call, on a file:
 //   identify_bench scan FILE [block_kib]   prints scan_seconds=, gb_per_s=, found=, then one line a file
-//   identify_bench type FILE OFFSET REPS   prints type_ms_min=, type_ms_median=
+//   identify_bench type FILE OFFSET REPS   prints type_ms_min=, type_ms_median= (ask to answer)
 //   identify_bench partitions FILE REPS    prints partitions_ms_min=, partitions_ms_median=, partitions=
 #include "identify/embedded_scan.h"
-#include "identify/magic_describer.h"
 #include "identify/partition_table.h"
 #include "identify/type_worker.h"
 
+#include <SDL2/SDL.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -65,16 +65,30 @@ int main(int argc, char** argv) {
         }
         ::close(fd);
     } else if (mode == "type" && argc > 4) {
-        // As the viewer does it: the worker's handle is loaded once, each ask reads and describes.
-        MagicDescriber describer;
+        // As the viewer asks: the worker's thread reads and describes, and its
+        // answer comes back through SDL's event queue; the offset alternates
+        // with the one 16 bytes on, so that each ask is a new one.
+        SDL_Init(SDL_INIT_EVENTS);
+        TypeWorker worker;
+        const uint64_t offset = std::strtoull(argv[3], nullptr, 0);
         std::vector<double> ms;
+        std::string first;
         for (int i = 0; i < std::atoi(argv[4]); ++i) {
             const auto start = std::chrono::steady_clock::now();
-            const TypeWorker::State state = describe_at(describer, argv[2], std::strtoull(argv[3], nullptr, 0));
+            const uint64_t generation = worker.ask(argv[2], offset + (i % 2) * 16);
+            TypeWorker::State state;
+            SDL_Event event;
+            while (SDL_WaitEvent(&event)) {
+                if (event.type != TypeWorker::event_type()) continue;
+                state = worker.snapshot();
+                if (state.generation == generation && !state.running) break;
+            }
             ms.push_back(since(start) * 1000);
-            if (i == 0) std::printf("type=%s\n", state.description.c_str());
+            if (i == 0) first = state.description;
         }
+        std::printf("type=%s\n", first.c_str());
         print_times("type", ms);
+        SDL_Quit();
     } else if (mode == "partitions" && argc > 3) {
         std::vector<double> ms;
         size_t count = 0;
