@@ -37,12 +37,16 @@ void Application::on_partition_notice() {
     find.partitions = partition_spans(identify.partitions);
     // The file may have changed size while it was read.
     if (identify.partitions_size != file_size) start_partition_read();
-    if (inspector.open || file_map.on) need_redraw = true;
+    // Drawn only where it shows: the panel, the map, or a go-to prompt's preview.
+    if (inspector.open || file_map.on || find.prompt == FindState::Prompt::Goto) need_redraw = true;
 }
 
 void Application::refresh_identify() {
     if (!identify.partitions_reading && identify.partitions_size != file_size) start_partition_read();
-    if (!inspector.open) return;
+    if (!inspector.open) {
+        identify.type_asked = false;  // the file may change while the panel is hidden
+        return;
+    }
     const uint64_t wanted = selection.active ? selection.first() : uint64_t(offset);
     if (identify.type_asked && identify.type_offset == wanted && identify.type_size == file_size) return;
     identify.type_asked = true;
