@@ -134,7 +134,7 @@ void Application::on_text_input(const char* text) {
         return;
     }
     const std::string typed(text);
-    if (on_history_text(typed) || on_compare_text(typed)) return;
+    if (on_history_text(typed) || on_identify_text(typed) || on_compare_text(typed)) return;
     if (typed == ":") {
         open_prompt(FindState::Prompt::Goto, false);
     } else if (typed == "/" || typed == "?") {
@@ -153,8 +153,11 @@ void Application::on_text_input(const char* text) {
 
 void Application::run_prompt() {
     if (find.prompt == FindState::Prompt::Goto) {
-        // Typed in the focused file's offsets.
-        const GotoRange target = parse_goto_range(find.input, focused_file().size, focused_offset(uint64_t(offset)));
+        // Typed in the focused file's offsets; partitions are the first file's.
+        const GotoRange target =
+            comparing() && compare.focus == 1
+                ? parse_goto_range(find.input, file_b.size, focused_offset(uint64_t(offset)))
+                : parse_goto_range(find.input, file_size, uint64_t(offset), find.partitions);
         if (!target.valid) return;  // the prompt shows why
         find.prompt = FindState::Prompt::None;
         const SavedView left = current_view();

@@ -87,14 +87,18 @@ void Application::apply_start_position() {
         if (!target.valid) refuse_start(start.shift_option, start.shift, target.error);
         compare.shift = negative ? -int64_t(target.offset) : int64_t(target.offset);
     }
+    // A partition named at start is read for it before the window opens.
+    if ((start.select + start.at).find_first_of("pP") != std::string::npos) {
+        find.partitions = partition_spans(read_partition_table(fname));
+    }
     if (!start.select_option.empty()) {
-        const GotoRange range = parse_goto_range(start.select, view_size(), 0);
+        const GotoRange range = parse_goto_range(start.select, view_size(), 0, find.partitions);
         if (!range.valid) refuse_start(start.select_option, start.select, range.error);
         selection.set(range.first, range.end);
         offset = int64_t(range.first & ~uint64_t(row_bytes - 1));
     }
     if (!start.at_option.empty()) {
-        const GotoTarget target = parse_goto(start.at, view_size(), 0);
+        const GotoTarget target = parse_goto(start.at, view_size(), 0, find.partitions);
         if (!target.valid) refuse_start(start.at_option, start.at, target.error);
         offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
     }

@@ -83,5 +83,8 @@ void Application::fill_map_record(OverlayBlock& overlay) {
         }
     }
     file_map.write_record(overlay);
-    if (file_map.on) add_mark_ticks(overlay, navigation_memory.marks, view_size(), track_length_for(rows));
+    if (file_map.on) {
+        add_mark_ticks(overlay, navigation_memory.marks, view_size(), track_length_for(rows));
+        add_identify_ticks(overlay, track_length_for(rows));
+    }
 }

@@ -64,7 +64,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_charset_key(event.key.keysym) || on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
                 on_compare_key(event.key.keysym) ||
                 on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
-                on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
+                on_identify_key(event.key.keysym) || on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
                 on_history_key(event.key.keysym)) {
                 text_key.reset();  // a key that did something types nothing too
             } else {
@@ -116,6 +116,12 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_map_notice();
             } else if (event.type == TransferWorker::event_type()) {
                 on_transfer_notice();
+            } else if (event.type == PartitionWorker::event_type()) {
+                on_partition_notice();
+            } else if (event.type == TypeWorker::event_type()) {
+                on_type_notice();
+            } else if (event.type == ScanWorker::event_type()) {
+                on_scan_notice();
             } else if (event.type == DiffWorker::event_type()) {
                 on_difference_notice();
             } else if (event.type == PairMapWorker::event_type()) {

@@ -11,6 +11,7 @@ void Application::on_watch_notice() {
     for (ShownFile* file : files) {
         if (file) file->live.watcher.take_notice();  // a change from now on sends another notice
     }
+    on_identify_file_change();
     need_redraw = true;
     // The sizes first, so that the view can follow the end before the window
     // is placed; then the windows are read here, so that the frame is
