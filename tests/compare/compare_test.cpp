@@ -1,21 +1,14 @@
 #include "compare/compare_state.h"
 #include "core/application.h"
 #include "core/command_line.h"
+#include "support/command_line_words.h"
 #include "support/temp_file.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-CommandLine parse(std::vector<std::string> words) {
-    static std::vector<std::string> kept;
-    kept = std::move(words);
-    kept.insert(kept.begin(), "quirn");
-    static std::vector<char*> argv;
-    argv.clear();
-    for (auto& word : kept) argv.push_back(word.data());
-    return parse_command_line(int(argv.size()), argv.data());
-}
+const auto parse = parse_words;
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 #include "core/command_line.h"
 #include "core/page_rules.h"
 #include "history/view_history.h"
+#include "support/command_line_words.h"
 
 #include <gtest/gtest.h>
 
@@ -111,15 +112,7 @@ TEST_F(Jumps, MarksSetJumpAndSayWhatTheyDid) {
 }
 
 TEST(StartPosition, CommandLineFormsAndRefusals) {
-    const auto parse = [](std::vector<std::string> words) {
-        static std::vector<std::string> kept;
-        kept = std::move(words);
-        kept.insert(kept.begin(), "quirn");
-        static std::vector<char*> argv;
-        argv.clear();
-        for (auto& word : kept) argv.push_back(word.data());
-        return parse_command_line(int(argv.size()), argv.data());
-    };
+    const auto parse = parse_words;
     EXPECT_EQ(parse({"+7e00", "f"}).start.at, "7e00");
     EXPECT_EQ(parse({"--at", "$-200", "f"}).start.at, "$-200");
     EXPECT_EQ(parse({"--at=50%", "--select", "10..+4", "f"}).start.select, "10..+4");
