@@ -47,13 +47,19 @@ void Application::refresh_identify() {
         identify.type_asked = false;  // the file may change while the panel is hidden
         return;
     }
-    const uint64_t wanted = selection.active ? selection.first() : uint64_t(offset);
-    if (identify.type_asked && identify.type_offset == wanted && identify.type_size == file_size) return;
+    // Of the focused file, at its offset, as the inspector's values are.
+    const ShownFile& file = focused_file();
+    const uint64_t wanted = focused_offset(selection.active ? selection.first() : uint64_t(offset));
+    if (identify.type_asked && identify.type_offset == wanted && identify.type_size == file.size &&
+        identify.type_path == file.path) {
+        return;
+    }
     identify.type_asked = true;
     identify.type_offset = wanted;
-    identify.type_size = file_size;
+    identify.type_size = file.size;
+    identify.type_path = file.path;
     identify.type_text = ellipsis;
-    identify.type_generation = identify.type_worker.ask(fname, wanted);
+    identify.type_generation = identify.type_worker.ask(file.path, wanted);
 }
 
 void Application::on_type_notice() {
@@ -65,7 +71,9 @@ void Application::on_type_notice() {
 
 std::vector<std::string> Application::identify_panel_lines() const {
     std::vector<std::string> lines{"", panel_line("type:", identify.type_text)};
-    if (!identify.partitions_known) {
+    if (comparing() && compare.focus == 1) {
+        // The partitions are the first file's.
+    } else if (!identify.partitions_known) {
         lines.push_back(panel_line("in:", ellipsis));
     } else if (const std::string where = where_text(identify.partitions, identify.type_offset); !where.empty()) {
         lines.push_back(panel_line("in:", where));

@@ -19,6 +19,7 @@ struct IdentifyState {
     bool type_asked = false;
     uint64_t type_offset = 0;
     uint64_t type_size = 0;
+    const char* type_path = nullptr;  // the file asked about: a compare's focused one
     uint64_t type_generation = 0;
     std::string type_text;  // "…" until the answer
     TypeWorker type_worker;
