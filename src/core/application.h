@@ -89,7 +89,11 @@ public:
     // "failed to open input file!" when the path cannot be opened as a file
     // (with the system's reason when the open itself failed), and refuses a
     // file past 2^48 bytes, which the page cannot address.
-    int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer);
+    // Bytes it could not read stay zero and get their bit in `unreadable_bits`
+    // (see read_file_at); the label line's account of them is set.
+    int64_t load_chunk(const char* path, uint64_t position, uint64_t length, uint8_t* buffer,
+                       uint8_t* unreadable_bits = nullptr);
+    void note_unreadable(const FileRead& read);
     // Clamps `offset` to the file, and empties `chunk` (moving `chunk_offset`)
     // when the page about to be shown leaves the window.
     void clamp_view_and_check_window();
@@ -148,7 +152,8 @@ public:
     // Ctrl+S, Enter in the save prompt and Esc while one runs; they change
     // `transfer` and `find`'s prompt and status, never the selection.
     bool on_transfer_key(const SDL_Keysym& key);
-    void start_save(const std::string& name, bool replace);
+    // Saves bytes [first, end), the range chosen when Ctrl+S was pressed.
+    void start_save(const std::string& name, bool replace, uint64_t first, uint64_t end);
     void on_transfer_notice();
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the

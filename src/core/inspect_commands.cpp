@@ -34,21 +34,39 @@ void Application::refresh_inspector() {
     if (inspector.read && inspector.read_offset == wanted && inspector.read_size == file_size) {
         return;
     }
-    inspector.read = true;
-    inspector.read_offset = wanted;
-    std::memset(inspector.bytes, 0, sizeof inspector.bytes);
     const uint64_t count = wanted < file_size ? std::min<uint64_t>(sizeof inspector.bytes, file_size - wanted) : 0;
+    uint8_t bytes[sizeof inspector.bytes] = {};
+    uint64_t readable = count;  // values end at the first byte that could not be read: they show "-"
     if (wanted >= chunk_offset && wanted - chunk_offset + count <= chunk.size()) {
-        std::memcpy(inspector.bytes, chunk.data() + (wanted - chunk_offset), count);
-        inspector.count = unsigned(count);
+        std::memcpy(bytes, chunk.data() + (wanted - chunk_offset), count);
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t at = wanted - chunk_offset + i;
+            if (at / 8 < live.unreadable.size() && (live.unreadable[at / 8] >> (at % 8)) & 1) {
+                readable = i;
+                break;
+            }
+        }
     } else {
+        // Outside the window the panel reads for itself, as a later read of
+        // the window does: a file that went keeps the panel and says so.
+        ++file_reads;
         const uint64_t known_size = file_size;
-        inspector.count = unsigned(load_chunk(fname, wanted, count, inspector.bytes));
+        const FileRead read = read_file_at(fname, wanted, count, bytes);
+        if (read.failure != FileRead::Failure::None) {
+            live.error = read.error;
+            return;
+        }
+        file_size = read.size;
+        readable = read.unreadable ? read.first_unreadable - wanted : read.done;
         // As for the window: this frame was described with the old size.
         if (file_size != known_size) {
             file_size_changed = true;
         }
     }
+    inspector.read = true;
+    inspector.read_offset = wanted;
+    std::memcpy(inspector.bytes, bytes, sizeof bytes);
+    inspector.count = unsigned(readable);
     inspector.read_size = file_size;
 }
 

@@ -1,6 +1,7 @@
 #include "core/application.h"
 #include "core/window_icon.h"
 #include "core/window_title.h"
+#include "transfer/x_errors.h"
 
 #include <cstdlib>
 #include <stdexcept>
@@ -70,6 +71,10 @@ void Application::initWindow() {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         fail_with_sdl_reason("failed to start SDL video!");
     }
+    // In place of SDL's, which hands X errors on to Xlib's, which exits:
+    // answering a program that asked for the clipboard and is gone must not
+    // end the viewer.
+    install_x_error_handler();
     // Without a reachable display SDL falls back, unasked, to a driver that
     // draws nowhere; say what is missing rather than what that driver lacks.
     const char* driver = SDL_GetCurrentVideoDriver();

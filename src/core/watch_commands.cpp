@@ -26,5 +26,5 @@ void Application::on_watch_notice() {
 
 std::string Application::label_line() const {
     const std::string line = find.line(file_size, uint64_t(offset));
-    return line.empty() ? live.line() : line;
+    return fit_label_line(line.empty() ? live.line() : line);
 }

@@ -21,6 +21,8 @@ size_t append_text(const uint8_t* bytes, size_t n, bool at_end, char* out, size_
 
 // "1 byte", "9 bytes", "2 MiB", "3.2 GiB".
 std::string size_text(uint64_t bytes);
+// Every digit, grouped: "16,777,217 bytes".
+std::string exact_size_text(uint64_t bytes);
 
 // The file's name, then the range's first and last byte in hexadecimal:
 // "disk.img.7e00-1ffdff.bin".

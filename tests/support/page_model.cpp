@@ -15,6 +15,7 @@ const LinearColour green{0, 0.5f, 0, 1};
 const LinearColour label{0, 0.4f, 0, 1};
 const LinearColour prompt{0.9f, 0.9f, 0.9f, 1};
 const LinearColour highlight{0.35f, 0, 0.35f, 1};
+const LinearColour unreadable_cell{0.3f, 0, 0, 1};
 
 uint64_t join64(uint32_t low, uint32_t high) { return low | (uint64_t(high) << 32); }
 
@@ -125,6 +126,12 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     auto gap_highlighted = [&](int k) {
         return addr + uint64_t(k) < page.size && highlighted(k - 1) && highlighted(k);
     };
+    // A byte the viewer could not read: no glyph, a background of its own.
+    auto unreadable = [&](int k) {
+        if (!overlay || !overlay->flags[3] || label_line) return false;
+        const unsigned index = ((page.window_row0 + unsigned(row)) & 127) * 16 + unsigned(k);
+        return ((overlay->unreadable[index / 32] >> (index % 32)) & 1) != 0;
+    };
     if (addr > page.size) {
         return colour;
     }
@@ -159,6 +166,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
             return colour;
         }
         if (highlighted(k)) colour = highlight;
+        if (unreadable(k)) return unreadable_cell;
         const int glyph = label_line ? hex_glyph(unsigned(k)) : page.byte(row, k);
         if (has_ink(glyph, e % 6, glyph_row)) {
             colour = label_line ? label : colour_of_value(page.byte(row, k));
@@ -175,6 +183,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
             return colour;
         }
         if (highlighted(k)) colour = highlight;
+        if (unreadable(k)) return unreadable_cell;
         if (label_line) {
             const bool covered_by_offset = high_cells > 6 && k == 0;
             if ((p / 6) % 2 == 1 && !covered_by_offset && has_ink(hex_glyph(unsigned(k)), p % 6, glyph_row)) {

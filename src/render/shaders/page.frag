@@ -30,6 +30,7 @@ const vec4 stripe_colour = vec4(0.0, 0.012, 0.0, 1.0);
 const vec4 offset_colour = vec4(0.6, 0.6, 0.3, 1.0);
 const vec4 offset_256_colour = vec4(0.0, 0.5, 0.0, 1.0);
 const vec4 highlight_colour = vec4(0.35, 0.0, 0.35, 1.0);
+const vec4 unreadable_colour = vec4(0.3, 0.0, 0.0, 1.0);
 
 // Removes one pixel in 13 (after each byte), one more in 53 (after each
 // group of four) and one more in 107 (after each group of eight).
@@ -125,6 +126,14 @@ void main() {
                         less64(right, overlay.highlight.zw) && less64(right, size);
         if ((drawn && !less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) || band_gap) {
             colour = highlight_colour;
+        }
+    }
+    // A byte that could not be read shows no glyph, on a background of its own.
+    if (overlay.flags.w != 0u && drawn && (characters || hex) && !label_line) {
+        int index = (entry & 127) * row_bytes + byte_in_row;
+        if (((overlay.unreadable[index >> 7][(index >> 5) & 3] >> (index & 31)) & 1u) != 0u) {
+            colour = unreadable_colour;
+            drawn = false;
         }
     }
     if (overlay.flags.x != 0u && label_line) {

@@ -24,6 +24,7 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 panel_text[panel_lines * panel_cells / 16];  // its glyph codes; bit 7 marks a name
     uvec4 map_flags;  // x: the scrollbar shows the map
     uvec4 map[66];    // a byte per track row: the class in bits 0-2
+    uvec4 unreadable[16];  // a bit per file window byte that could not be read (flags.w: any)
 } overlay;
 
 vec4 value_colour(uint v) {
