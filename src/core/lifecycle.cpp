@@ -44,10 +44,13 @@ void Application::mainLoop() {
         bool quit = false;
         SDL_Event event;
         if (!need_redraw) {
-            if (!SDL_WaitEvent(&event)) {
-                fail_with_sdl_reason("failed to wait for events!");
+            // A wait that fails (SDL's wait can return early under load) is
+            // no reason to end: the events are polled, and the wait comes again.
+            if (SDL_WaitEvent(&event)) {
+                handle_event(event, quit);
+            } else {
+                SDL_Delay(5);
             }
-            handle_event(event, quit);
         }
         while (SDL_PollEvent(&event)) {
             handle_event(event, quit);

@@ -189,7 +189,7 @@ TEST(BadInput, DeviceWithoutSizeIsAnEmptyPage) {
     session.key("F9");
     ASSERT_TRUE(session.shows_model_page("dev_null_keys"));
     session.close();
-    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_EQ(session.process().wait_exit(), 0) << session.process().err();
 }
 
 // --- Every input stays inside the file ---------------------------------------
@@ -455,18 +455,22 @@ TEST(Robustness, SavesPastesUnreadableBytesAndTheInspectorNeitherLoseNorEnd) {
     session.set_model_status("copied 1 MiB as hex");
     ASSERT_TRUE(session.shows_model_page("robust_copied_1_MiB", 30));
     const unsigned long sdl_owner = selection_owner("CLIPBOARD");
-    for (int i = 0; i < 3; ++i) {
-        for (const char* which : {"CLIPBOARD", "PRIMARY"}) {
-            vanishing_paste(which, false);
-            vanishing_paste(which, true);
+    // Then the viewer is there and still serves its copy (a paste straight
+    // after many killed ones may come back empty: it is asked again).
+    auto killed_pastes_then_one = [&](const char* selection, long length) {
+        for (int i = 0; i < 3; ++i) {
+            for (const char* which : {"CLIPBOARD", "PRIMARY"}) {
+                vanishing_paste(which, false);
+                vanishing_paste(which, true);
+            }
         }
-    }
-    // The viewer is there, and still serves its copy (a paste straight after
-    // many killed ones may come back empty: it is asked again).
-    ASSERT_TRUE(session.process().running()) << session.process().err();
-    if (pasted_bytes("clipboard") >= 0) {
-        EXPECT_TRUE(eventually([&] { return pasted_bytes("clipboard") == long(3 * MiB - 1); }, 30));
-    }
+        ASSERT_TRUE(session.process().running()) << session.process().err();
+        if (pasted_bytes(selection) >= 0) {
+            EXPECT_TRUE(eventually([&] { return pasted_bytes(selection) == length; }, 60));
+        }
+    };
+    killed_pastes_then_one("clipboard", long(3 * MiB - 1));
+    ASSERT_TRUE(session.process().running());
     go_to("2000..1001fff");
     session.key_with_unmodelled("c", KMOD_LCTRL);
     session.set_model_status("copied 16 MiB as hex");
@@ -476,16 +480,8 @@ TEST(Robustness, SavesPastesUnreadableBytesAndTheInspectorNeitherLoseNorEnd) {
         own_owner = selection_owner("CLIPBOARD");
         return own_owner != 0 && own_owner != sdl_owner;
     }));
-    for (int i = 0; i < 3; ++i) {
-        for (const char* which : {"CLIPBOARD", "PRIMARY"}) {
-            vanishing_paste(which, false);
-            vanishing_paste(which, true);
-        }
-    }
-    ASSERT_TRUE(session.process().running()) << session.process().err();
-    if (pasted_bytes("primary") >= 0) {
-        EXPECT_TRUE(eventually([&] { return pasted_bytes("primary") == long(48 * MiB - 1); }, 60));
-    }
+    killed_pastes_then_one("primary", long(48 * MiB - 1));
+    ASSERT_TRUE(session.process().running());
     EXPECT_GT(property_length(own_owner, "QUIRN_SELECTION"), 0);
     // A short copy takes both selections back: the long text leaves the server.
     go_to("0..f");

@@ -206,7 +206,7 @@ TEST(Window, ZoomAndAShortWindowShowTheRowsThatFit) {
     session.resize(WIDTH, HEIGHT);
     ASSERT_TRUE(session.shows_model_page("full_height_again"));
     session.close();
-    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_EQ(session.process().wait_exit(), 0) << session.process().err();
 }
 
 // The desktop's Xft.dpi of 192 asks for zoom 2 at start.
