@@ -9,7 +9,9 @@
 #include "map/file_map.h"
 #include "render/overlay_block.h"
 #include "render/page_geometry.h"
+#include "render/charsets.h"
 #include "select/selection.h"
+#include "status/status_line.h"
 #include "watch/live_file.h"
 #include "transfer/transfer_state.h"
 
@@ -139,8 +141,29 @@ public:
     bool on_inspect_key(const SDL_Keysym& key);
     void refresh_inspector();
     void add_inspector_panel(OverlayBlock& block) const;
-    // The canvas's width, and the panel's when it is shown.
+    // The canvas's width, and the panel's when one is shown.
     int page_width() const;
+    // The status line, the help panel, quitting and the character set
+    // (core/status_commands.cpp). F1 shows or hides the help beside the
+    // page, as Ctrl+I the inspector, and Esc hides it; the help takes the
+    // inspector's place while shown. Ctrl+Q, and with no prompt open q and
+    // Ctrl+W, ask to quit: at once, or while a save runs on a second press,
+    // which cancels it. Ctrl+T steps through the character sets.
+    StatusFacts status_facts() const;
+    void add_status_line(OverlayBlock& block) const;
+    bool on_help_key(const SDL_Keysym& key);
+    void add_help_panel(OverlayBlock& block) const;
+    bool on_quit_key(const SDL_Keysym& key);
+    void request_quit();
+    bool on_charset_key(const SDL_Keysym& key);
+    // Resizes the window's width for the panel shown, keeping its height.
+    void size_for_panel();
+    // A press on the scrollbar's track: a screen toward the press, repeated
+    // while the button is held (on_track_repeat, from a timer's event).
+    bool on_track_press(double x, double y);
+    void on_track_repeat();
+    void end_track_press();
+    static Uint32 track_repeat_event();
     // The file map (core/map_commands.cpp). Ctrl+M turns it on or off;
     // fill_map_record writes it into a frame's record, first starting it
     // again when the file size or the track length changed.
@@ -154,6 +177,7 @@ public:
     bool on_transfer_key(const SDL_Keysym& key);
     // Saves bytes [first, end), the range chosen when Ctrl+S was pressed.
     void start_save(const std::string& name, bool replace, uint64_t first, uint64_t end);
+    void start_copy(TransferWorker::Job::Kind kind);
     void on_transfer_notice();
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
@@ -247,6 +271,19 @@ public:
     int zoom = 1;           // canvas pixels are zoom x zoom window pixels
     int rows = page_rows;   // the rows the window shows
     FileMap file_map;
+    StatusLine status_line;  // the standing state of features, below the page
+    bool character_device = false;  // the file is one: it has no size to show
+    bool help_open = false;
+    bool quit_requested = false;    // mainLoop returns after the batch
+    bool quit_armed = false;        // "press again" was said while a save runs
+    Charset charset = Charset::Koi8r;
+    // A press held on the scrollbar's track: the direction (-1, 1, 0 for
+    // none), the pointer's canvas height and the timer that repeats it.
+    struct TrackPress {
+        int direction = 0;
+        double y = 0;
+        int timer = 0;
+    } track_press;
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.

@@ -1,5 +1,7 @@
 #include "core/command_line.h"
 
+#include "render/charsets.h"
+
 #include <cstring>
 #include <ostream>
 
@@ -28,8 +30,18 @@ bool take_option(const char* name, int argc, char** argv, int& i, std::string& o
 
 CommandLine parse_command_line(int argc, char** argv) {
     CommandLine line;
+    const auto refuse = [&line](const std::string& message) {
+        line.action = CommandLine::Action::Error;
+        line.error = "quirn: " + message;
+        return line;
+    };
+    bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
+        if (options_ended) {
+            if (!line.path) line.path = argv[i];
+            continue;
+        }
         if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0) {
             line.action = CommandLine::Action::Help;
             return line;
@@ -39,81 +51,109 @@ CommandLine parse_command_line(int argc, char** argv) {
             return line;
         }
         if (std::strcmp(argument, "--") == 0) {
-            if (i + 1 < argc) {
-                line.action = CommandLine::Action::View;
-                line.path = argv[i + 1];
-            }
-            return line;
-        }
-        if ((std::strcmp(argument, "--at") == 0 || std::strcmp(argument, "--select") == 0) && i + 1 == argc) {
-            return line;  // an option without its value
-        }
-        if (take_option("--at", argc, argv, i, line.start.at_option, line.start.at) ||
-            take_option("--select", argc, argv, i, line.start.select_option, line.start.select)) {
+            options_ended = true;
             continue;
         }
-        if (argument[0] == '+' && i + 1 < argc) {
+        for (const char* name : {"--at", "--select", "--charset"}) {
+            if (std::strcmp(argument, name) == 0 && i + 1 == argc) return refuse(std::string(name) + " needs a value");
+        }
+        std::string charset_option;
+        if (take_option("--at", argc, argv, i, line.start.at_option, line.start.at) ||
+            take_option("--select", argc, argv, i, line.start.select_option, line.start.select) ||
+            take_option("--charset", argc, argv, i, charset_option, line.charset)) {
+            continue;
+        }
+        if (argument[0] == '+' && (i + 1 < argc || line.path)) {
             line.start.at_option = "+";
             line.start.at = argument + 1;
             continue;
         }
-        line.action = CommandLine::Action::View;
-        line.path = argv[i];
-        return line;
+        if (argument[0] == '-' && argument[1] != 0) {
+            return refuse("unknown option " + std::string(argument) + " (use -- before a file whose name starts with -)");
+        }
+        if (!line.path) line.path = argv[i];
     }
+    if (!line.charset.empty() && !charset_named(line.charset)) {
+        return refuse("unknown character set " + line.charset + " (" + charset_list() + ")");
+    }
+    if (line.path) line.action = CommandLine::Action::View;
     return line;
 }
 
 void print_usage(std::ostream& out, const char* invocation) { out << "usage: " << invocation << " filename\n"; }
 
+const std::vector<std::string>& help_lines() {
+    static const std::vector<std::string> lines = {
+        "",
+        "Shows any file, device or disk image as hexadecimal and characters, 16 bytes",
+        "a row, without ever writing it. Use -- before a file whose name starts with -.",
+        "The status line below the page shows the first shown row's offset, the",
+        "file's size and the selection.",
+        "",
+        "Keys:",
+        "  Down, Up                 one row (16 bytes)",
+        "  Page Down, Page Up       16 rows (256 bytes)",
+        "  Right, Left              the rows shown less one (74 rows at full height)",
+        "  Home, End                the start, the last page",
+        "  F3 ... F9                forward by 2^12, 2^16, ... 2^36 bytes",
+        "  Shift + F3 ... F9        back by the same",
+        "",
+        "  Ctrl+G or :              go to an offset (1f00, #7936, +100, 50%, $, $-10, 4K)",
+        "                           or select a range (7e00..7eff, 7e00..+100, 0..$)",
+        "  Ctrl+F or /, ?           search forward, backward (7f ?? 4c 46, \"PK\" 03 04);",
+        "                           the prompt opens with the last search",
+        "  n, N                     the next match forward, backward",
+        "  Shift + Up, Down, Page Up, Page Down, Home, End",
+        "                           move the selection's end (without one: scroll)",
+        "  Ctrl+A                   select the whole file",
+        "  Esc                      close the prompt or the help, stop the search,",
+        "                           cancel a copy or save, clear the selection",
+        "  m then a ... z           set a mark at the first shown row (or the selection)",
+        "  ' then a ... z           go to that mark; '' to the view before the last jump",
+        "  Alt+Left, Alt+Right      back and forward through jumps",
+        "  Ctrl+C                   copy the selection as hex, or as text when it was",
+        "                           selected in the characters (16 MiB at most)",
+        "  Ctrl+Shift+C             copy it in the other form",
+        "  Ctrl+Alt+C               copy as hex, text, C array, base64, dump, Python",
+        "  Ctrl+S                   save the selection to a file (asks for its name)",
+        "  Ctrl+I                   show or hide the inspector: the bytes as values",
+        "  Ctrl+M                   the file map in the scrollbar, on or off",
+        "  Ctrl+T                   next character set: " + charset_list(),
+        "  Ctrl + =, -, 0           zoom in, out, back to 1",
+        "  F1                       show or hide this help",
+        "  Ctrl+Q; q, Ctrl+W        quit (q and Ctrl+W while no prompt is open)",
+        "",
+        "In a prompt:",
+        "  Enter                    go, search or save",
+        "  Tab                      search: hexadecimal or text",
+        "  Alt+C                    search text: any case or exact",
+        "  Ctrl+U                   clear the input",
+        "  Ctrl+W, Ctrl+Backspace   delete the last word",
+        "",
+        "Mouse:",
+        "  wheel                    one row per notch (with Ctrl: zoom)",
+        "  drag the scrollbar thumb anywhere in the file",
+        "  press the track          a screen up or down, repeated while held",
+        "  press, drag on the bytes select them (held above or below the rows: scroll)",
+        "  Shift + press            extend the selection to the byte pressed",
+        "",
+        "The page follows the file as it changes: a view of its last page follows it",
+        "as it grows, and a file that goes keeps its page until one is back at the path.",
+        "",
+        "Options:",
+        "  +EXPR, --at EXPR         open with the view at EXPR, in any go-to form",
+        "  --select RANGE           select RANGE (A..B, B included, or A..+N) and show it",
+        "  --charset NAME           bytes 128 to 255 as " + charset_list(),
+        "  --                       the next argument is the file, whatever its name",
+        "  -h, --help               this text",
+        "  --version                the version",
+    };
+    return lines;
+}
+
 void print_help(std::ostream& out, const char* invocation) {
     print_usage(out, invocation);
-    out << "\n"
-           "Shows any file, device or disk image as hexadecimal and characters, 16 bytes\n"
-           "a row, without ever writing it. Use -- before a file whose name starts with -.\n"
-           "\n"
-           "Keys:\n"
-           "  Down, Up                 one row (16 bytes)\n"
-           "  Page Down, Page Up       16 rows (256 bytes)\n"
-           "  Right, Left              the rows shown less one (74, 1184 bytes, at full height)\n"
-           "  Home, End                the start, the last page\n"
-           "  F3 ... F9                forward by 2^12, 2^16, ... 2^36 bytes\n"
-           "  Shift + F3 ... F9        back by the same\n"
-           "\n"
-           "  Ctrl+G or :              go to an offset (1f00, #7936, +100, 50%, $-100, 4K)\n"
-           "                           or select a range (7e00..7eff, 7e00..+100)\n"
-           "  Ctrl+F or /, ?           search forward, backward (7f ?? 4c 46, \"PK\" 03 04)\n"
-           "  n, N                     the next match forward, backward\n"
-           "  Shift + Up, Down, Page Up, Page Down, Home, End\n"
-           "                           move the selection's end (without one: scroll)\n"
-           "  Ctrl+A                   select the whole file\n"
-           "  Esc                      close the prompt, stop the search, clear the selection\n"
-           "  Ctrl+I                   show or hide the inspector: the bytes as values\n"
-           "  m then a ... z           set a mark at the first shown row (or the selection)\n"
-           "  ' then a ... z           go to that mark; '' back to the view before the last jump\n"
-           "  Alt+Left, Alt+Right      back and forward through jumps\n"
-           "  Ctrl+C, Ctrl+Shift+C     copy the selection as hex, as text (16 MiB at most)\n"
-           "  Ctrl+S                   save the selection to a file (asks for its name)\n"
-           "  Ctrl + =, -, 0           zoom in, out, back to 1\n"
-           "  Ctrl+M                   the file map in the scrollbar, on or off\n"
-           "\n"
-           "Mouse:\n"
-           "  wheel                    one row per notch (with Ctrl: zoom)\n"
-           "  drag the scrollbar thumb anywhere in the file\n"
-           "  press, drag on the bytes select them (held above or below the rows: scroll)\n"
-           "  Shift + press            extend the selection to the byte pressed\n"
-           "\n"
-           "The page follows the file as it changes: a view of its last page follows it\n"
-           "as it grows, and a file that goes keeps its page until one is back at the path.\n"
-           "\n"
-           "Close the window to quit.\n"
-           "\n"
-           "Options:\n"
-           "  +EXPR, --at EXPR         open with the view at EXPR, in any go-to form\n"
-           "  --select RANGE           select RANGE (A..B, B included, or A..+N) and show it\n"
-           "  --                       the next argument is the file, whatever its name\n"
-           "  -h, --help               this text\n"
-           "  --version                the version\n";
+    for (const std::string& line : help_lines()) out << line << "\n";
 }
 
 void print_version(std::ostream& out) { out << "quirn " << QUIRN_VERSION << "\n"; }

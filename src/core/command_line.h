@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // Where the view starts: a go-to expression, and a range to select, each
 // with the option as typed, for messages.
@@ -18,20 +19,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// What the arguments ask for: a file to view, or a text to print.
+// What the arguments ask for: a file to view, a text to print, or a refusal.
 struct CommandLine {
-    enum class Action { View, Help, Version, Usage };
+    enum class Action { View, Help, Version, Usage, Error };
     Action action = Action::Usage;
     char* path = nullptr;  // the file, for View; borrowed from argv
     StartPosition start;
+    std::string charset;   // as given to --charset, checked; "" for the default
+    std::string error;     // for Error: the line to print, before any window, with status 2
 };
 
 // -h or --help and --version print; +EXPR, --at EXPR (or --at=EXPR) and
-// --select RANGE place the view; -- makes the next argument the file,
-// whatever its name; the first other argument is the file, and those after
-// it are ignored. A lone +NAME is a file: +EXPR needs a file after it.
+// --select RANGE place the view; --charset NAME picks the character set;
+// -- makes the next argument the file, whatever its name, and ends the
+// options. The first other argument is the file; options after it count as
+// before it, further files are ignored. A lone +NAME is a file: +EXPR needs
+// a file. Any other argument that starts with - is refused.
 CommandLine parse_command_line(int argc, char** argv);
 
 void print_usage(std::ostream& out, const char* invocation);
+// The help's lines after the usage line: what --help prints and F1 shows.
+const std::vector<std::string>& help_lines();
 void print_help(std::ostream& out, const char* invocation);
 void print_version(std::ostream& out);

@@ -21,6 +21,7 @@ int64_t Application::load_chunk(const char* path, uint64_t position, uint64_t le
     }
     file_size = read.size;
     note_unreadable(read);
+    character_device = read.character_device;
     return int64_t(read.done);
 }
 

@@ -19,6 +19,12 @@ void pop_character(std::string& text) {
     }
 }
 
+// The last word and the spaces after it.
+void pop_word(std::string& text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    while (!text.empty() && text.back() != ' ') text.pop_back();
+}
+
 // Whether SDL's text for a key is typing. It reports the text of keys
 // pressed with Ctrl or Alt too (Alt+C as "c", Ctrl+0 as "0"), which is not.
 // AltGr still types the character it makes: X11 reports it as right Alt,
@@ -47,6 +53,11 @@ void Application::open_prompt(FindState::Prompt prompt, bool backward) {
     find.prompt = prompt;
     find.backward = backward;
     find.input.clear();
+    if (prompt == FindState::Prompt::Search && !find.last_input.empty()) {
+        find.input = find.last_input;
+        find.text_mode = find.last_text_mode;
+        find.ignore_case = find.last_ignore_case;
+    }
     need_redraw = true;
 }
 
@@ -56,7 +67,21 @@ bool Application::on_find_key(const SDL_Keysym& key) {
     if (find.prompt != FindState::Prompt::None) {
         switch (key.sym) {
             case SDLK_ESCAPE: find.prompt = FindState::Prompt::None; break;
-            case SDLK_BACKSPACE: pop_character(find.input); break;
+            case SDLK_BACKSPACE:
+                if (ctrl) {
+                    pop_word(find.input);
+                } else {
+                    pop_character(find.input);
+                }
+                break;
+            case SDLK_u:
+                if (!ctrl) return false;
+                find.input.clear();
+                break;
+            case SDLK_w:
+                if (!ctrl) return false;
+                pop_word(find.input);
+                break;
             case SDLK_RETURN:
             case SDLK_KP_ENTER: run_prompt(); break;
             case SDLK_TAB:
@@ -114,8 +139,15 @@ void Application::on_text_input(const char* text) {
         open_prompt(FindState::Prompt::Goto, false);
     } else if (typed == "/" || typed == "?") {
         open_prompt(FindState::Prompt::Search, typed == "?");
-    } else if ((typed == "n" || typed == "N") && find.last_pattern.valid()) {
-        start_search(find.last_pattern, typed == "N");
+    } else if (typed == "n" || typed == "N") {
+        if (find.last_pattern.valid()) {
+            start_search(find.last_pattern, typed == "N");
+        } else {
+            find.status = "no search yet: / searches";
+            need_redraw = true;
+        }
+    } else if (typed == "q") {
+        request_quit();
     }
 }
 
@@ -136,6 +168,9 @@ void Application::run_prompt() {
     if (!pattern.valid()) return;
     find.prompt = FindState::Prompt::None;
     find.last_pattern = pattern;
+    find.last_input = find.input;
+    find.last_text_mode = find.text_mode;
+    find.last_ignore_case = find.ignore_case;
     start_search(pattern, find.backward);
 }
 
@@ -198,7 +233,12 @@ void Application::on_search_notice() {
 OverlayBlock Application::overlay_block() const {
     OverlayBlock block =
         make_overlay_block(label_line(), selection.active, selection.first(), selection.end(), rows);
-    add_inspector_panel(block);
+    if (help_open) {
+        add_help_panel(block);
+    } else {
+        add_inspector_panel(block);
+    }
+    add_status_line(block);
     add_unreadable(block, live.unreadable);
     return block;
 }

@@ -7,20 +7,15 @@
 #include <algorithm>
 #include <cstring>
 
-int Application::page_width() const { return canvas_width + (inspector.open ? panel_width : 0); }
-
 bool Application::on_inspect_key(const SDL_Keysym& key) {
     if (!(key.mod & KMOD_CTRL) || key.sym != SDLK_i) {
         return false;
     }
-    inspector.open = !inspector.open;
+    // Shown in the help's place, the inspector comes back at once.
+    inspector.open = !inspector.open || help_open;
+    help_open = false;
     inspector.read = false;  // the file may have changed while the panel was hidden
-    // Only the width changes: the height stays what the window has.
-    int height = win_height > 0 ? win_height : canvas_height * zoom;
-    if (window) {
-        SDL_GetWindowSize(window, nullptr, &height);
-    }
-    size_window(page_width() * zoom, height);
+    size_for_panel();
     return true;
 }
 
@@ -75,6 +70,8 @@ void Application::add_inspector_panel(OverlayBlock& block) const {
         return;
     }
     block.panel[0] = 1;
+    block.panel[1] = panel_cells;
+    block.panel[2] = panel_lines;
     pack_panel_text(inspector_lines(inspector.bytes, inspector.count, inspector.read_offset, selection.length()),
                     block.panel_text);
 }

@@ -55,7 +55,7 @@ void Application::mainLoop() {
         while (SDL_PollEvent(&event)) {
             handle_event(event, quit);
         }
-        if (quit) {
+        if (quit || quit_requested) {
             return;
         }
         if (need_redraw) {

@@ -17,12 +17,16 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Version:
             print_version(std::cout);
             return 0;
+        case CommandLine::Action::Error:
+            std::cerr << line.error << "\n";
+            return 2;
         case CommandLine::Action::View:
             break;
     }
     Application app;
     app.set_fname(line.path);
     app.start_position = line.start;
+    if (!line.charset.empty()) app.charset = *charset_named(line.charset);
     try {
         app.run();
     } catch (const StartError& e) {

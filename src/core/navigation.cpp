@@ -7,6 +7,19 @@
 
 namespace {
 
+// A press held on the track: a first step at once, the next after a pause,
+// then steady steps, as toolkits repeat.
+const Uint32 track_first_repeat_ms = 300;
+const Uint32 track_repeat_ms = 60;
+
+// On SDL's timer thread: only asks the main thread for a step.
+Uint32 push_track_repeat(Uint32, void*) {
+    SDL_Event event{};
+    event.type = Application::track_repeat_event();
+    SDL_PushEvent(&event);
+    return track_repeat_ms;
+}
+
 int64_t function_key_step(SDL_Keycode key) {
     switch (key) {
         case SDLK_F3: return int64_t{1} << 12;
@@ -61,7 +74,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             break;
         case SDL_KEYDOWN:
             text_key = event.key.keysym;
-            if (on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
+            if (on_quit_key(event.key.keysym) || on_help_key(event.key.keysym) ||
+                on_charset_key(event.key.keysym) || on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
                 on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
                 on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
                 on_history_key(event.key.keysym)) {
@@ -92,6 +106,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 if (dragging) record_jump({drag_start_offset, selection});
                 dragging = false;
                 end_select_drag();
+                end_track_press();
             }
             break;
         case SDL_MOUSEWHEEL:
@@ -110,6 +125,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_watch_notice();
             } else if (event.type == drag_scroll_event()) {
                 on_drag_scroll();
+            } else if (event.type == track_repeat_event()) {
+                on_track_repeat();
             } else if (event.type == MapWorker::event_type()) {
                 on_map_notice();
             } else if (event.type == TransferWorker::event_type()) {
@@ -172,13 +189,50 @@ void Application::on_left_btn_pressed(const SDL_Event* e) {
         dragging = true;
         drag_start_y = y;
         drag_start_offset = offset;
-    } else {
+    } else if (!on_track_press(x, y)) {
         on_select_press(x, y);
+    }
+}
+
+Uint32 Application::track_repeat_event() {
+    static const Uint32 type = SDL_RegisterEvents(1);
+    return type;
+}
+
+bool Application::on_track_press(double x, double y) {
+    const int direction = track_press_direction(x, y, offset, file_size, rows);
+    if (direction == 0) {
+        return false;
+    }
+    end_track_press();
+    track_press.direction = direction;
+    track_press.y = y;
+    scroll_one_step(direction * screen_step_for(rows));
+    track_repeat_event();  // registered on the main thread
+    track_press.timer = SDL_AddTimer(track_first_repeat_ms, push_track_repeat, nullptr);
+    return true;
+}
+
+void Application::on_track_repeat() {
+    // Steps until the thumb reaches the pointer, as far as the file goes.
+    const int64_t shown = clamp_to_file(offset, file_size);
+    if (track_press.direction != 0 &&
+        track_press_direction(5, track_press.y, shown, file_size, rows) == track_press.direction) {
+        scroll_one_step(track_press.direction * screen_step_for(rows));
+    }
+}
+
+void Application::end_track_press() {
+    track_press.direction = 0;
+    if (track_press.timer != 0) {
+        SDL_RemoveTimer(track_press.timer);
+        track_press.timer = 0;
     }
 }
 
 void Application::on_mouse_motion(const SDL_Event* e) {
     on_select_motion(double(e->motion.x) / zoom, double(e->motion.y) / zoom);
+    track_press.y = double(e->motion.y) / zoom;
     if (!dragging) {
         return;
     }

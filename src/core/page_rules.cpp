@@ -28,6 +28,12 @@ bool thumb_hit(double x, double y, int64_t offset, uint64_t file_size, int rows)
     return x > 2 && x < 11 && y > top && y < top + thumb_length(file_size, rows);
 }
 
+int track_press_direction(double x, double y, int64_t offset, uint64_t file_size, int rows) {
+    if (file_size == 0 || x <= 2 || x >= 11 || y < track_top || y >= track_top + track_length_for(rows)) return 0;
+    const double top = thumb_top(offset, file_size, rows);
+    return y <= top ? -1 : y >= top + thumb_length(file_size, rows) ? 1 : 0;
+}
+
 int64_t drag_offset(double y, double drag_start_y, int64_t drag_start_offset, uint64_t file_size, int rows) {
     const double travel = track_length_for(rows) - min_thumb_for(rows);
     const double moved = travel > 0 ? (double(file_size) / travel) * (y - drag_start_y) : 0.0;

@@ -15,6 +15,10 @@ double thumb_length(uint64_t file_size, int rows = page_rows);
 double thumb_top(int64_t offset, uint64_t file_size, int rows = page_rows);
 bool thumb_hit(double x, double y, int64_t offset, uint64_t file_size, int rows = page_rows);
 
+// A press on the scrollbar's track beside the thumb: -1 above it, 1 below
+// it; 0 on the thumb, off the track, and for an empty file.
+int track_press_direction(double x, double y, int64_t offset, uint64_t file_size, int rows = page_rows);
+
 // The view position a drag reaches at pointer height y: rounded toward zero
 // to a row, never below 0.
 int64_t drag_offset(double y, double drag_start_y, int64_t drag_start_offset, uint64_t file_size,

@@ -43,6 +43,7 @@ bool Application::on_select_press(double x, double y) {
         move_selection_end(*byte);
     } else {
         selection.set(*byte, *byte + 1);
+        selection.in_characters = in_character_column(x);
         need_redraw = true;
     }
     selection.drag.held = true;

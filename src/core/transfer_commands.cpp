@@ -7,15 +7,55 @@
 
 #include <malloc.h>
 
+#include <optional>
+
 namespace {
 
 const uint64_t copy_limit = uint64_t{16} << 20;
+
+using Kind = TransferWorker::Job::Kind;
+
+// The copy menu's keys.
+std::optional<Kind> copy_menu_kind(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_h: return Kind::CopyHex;
+        case SDLK_t: return Kind::CopyText;
+        case SDLK_c: return Kind::CopyCArray;
+        case SDLK_b: return Kind::CopyBase64;
+        case SDLK_x: return Kind::CopyDump;
+        case SDLK_p: return Kind::CopyPython;
+        default: return std::nullopt;
+    }
+}
+
+const char* copied_as(Kind kind) {
+    switch (kind) {
+        case Kind::CopyText: return " as text";
+        case Kind::CopyCArray: return " as a C array";
+        case Kind::CopyBase64: return " as base64";
+        case Kind::CopyDump: return " as a dump";
+        case Kind::CopyPython: return " as Python bytes";
+        default: return " as hex";
+    }
+}
 
 }  // namespace
 
 bool Application::on_transfer_key(const SDL_Keysym& key) {
     const bool ctrl = key.mod & KMOD_CTRL;
     const bool shift = key.mod & KMOD_SHIFT;
+    const bool alt = key.mod & KMOD_ALT;
+    if (transfer.copy_menu) {
+        // One key picks the form; any other, Esc among them, closes the
+        // menu. A modifier alone, as Shift on its way to P, waits.
+        const SDL_Scancode code = key.scancode;
+        if (code >= SDL_SCANCODE_LCTRL && code <= SDL_SCANCODE_RGUI) return true;
+        transfer.copy_menu = false;
+        need_redraw = true;
+        const bool plain = !(key.mod & (KMOD_CTRL | KMOD_ALT));
+        if (const auto kind = copy_menu_kind(key.sym); kind && plain) start_copy(*kind);
+        return true;
+    }
     const bool enter = key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER;
     if (find.prompt == FindState::Prompt::Save) {
         if (!enter) return false;  // the prompt's editing keys
@@ -58,13 +98,23 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
         find.input = default_save_name(fname, selection.first(), selection.last());
         return true;
     }
+    if (alt) {
+        transfer.copy_menu = true;
+        return true;
+    }
+    // In the form of the column the selection was made in; with Shift the other.
+    start_copy(selection.in_characters != shift ? Kind::CopyText : Kind::CopyHex);
+    return true;
+}
+
+void Application::start_copy(TransferWorker::Job::Kind kind) {
     const uint64_t length = selection.length();
     if (length > copy_limit) {
         find.status = "too large to copy (" + exact_size_text(length) + "): Ctrl+S saves it";
-        return true;
+        return;
     }
     TransferWorker::Job job;
-    job.kind = shift ? TransferWorker::Job::Kind::CopyText : TransferWorker::Job::Kind::CopyHex;
+    job.kind = kind;
     job.path = fname;
     job.first = selection.first();
     job.length = length;
@@ -72,7 +122,6 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
     transfer.generation = transfer.worker.start(std::move(job));
     transfer.busy = true;
     find.status = "copying  Esc cancels";
-    return true;
 }
 
 void Application::start_save(const std::string& name, bool replace, uint64_t first, uint64_t end) {
@@ -116,8 +165,7 @@ void Application::on_transfer_notice() {
                 find.status = "saved " + size_text(job.length) + " to " + job.target;
             } else {
                 std::string text = transfer.worker.take_text();
-                const bool as_text = job.kind == TransferWorker::Job::Kind::CopyText;
-                const std::string copied = "copied " + size_text(job.length) + (as_text ? " as text" : " as hex");
+                const std::string copied = "copied " + size_text(job.length) + copied_as(job.kind);
                 if (text.size() > clipboard_limit(window)) {
                     find.status = transfer.long_text.offer(std::move(text))
                                       ? copied

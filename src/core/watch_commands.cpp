@@ -25,6 +25,8 @@ void Application::on_watch_notice() {
 }
 
 std::string Application::label_line() const {
+    if (quit_armed && transfer.busy) return "a save is running: press again to cancel it and quit";
+    if (transfer.copy_menu) return "copy as: h hex, t text, c C array, b base64, x dump, p Python bytes";
     const std::string line = find.line(file_size, uint64_t(offset));
     return fit_label_line(line.empty() ? live.line() : line);
 }

@@ -2,6 +2,7 @@
 
 #include "select/goto_range.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -35,6 +36,24 @@ std::string tail(const std::string& text, size_t room) {
         if (!continuation(text[from]) && skip-- == 0) break;
     }
     return "<" + text.substr(from);
+}
+
+// Hexadecimal input holding a character that is none of its own, outside
+// a quoted text: most likely text typed in the wrong mode.
+bool typed_as_text(const std::string& input) {
+    bool quoted = false;
+    for (size_t i = 0; i < input.size(); ++i) {
+        const char c = input[i];
+        if (quoted) {
+            if (c == '\\') ++i;
+            quoted = c != '"';
+        } else if (c == '"') {
+            quoted = true;
+        } else if (!std::isxdigit(uint8_t(c)) && c != ' ' && c != '?') {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -82,7 +101,8 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
         const SearchPattern parsed = pattern();
         // Spaces alone are no hexadecimal input yet, as in the go-to prompt.
         const bool blank = text_mode ? input.empty() : input.find_first_not_of(' ') == std::string::npos;
-        if (!parsed.error.empty() && !blank) after = "  " + parsed.error;
+        const bool not_hex = !text_mode && !parsed.error.empty() && typed_as_text(input);
+        if (!parsed.error.empty() && !blank) after = "  " + (not_hex ? "not hexadecimal: Tab searches it as text" : parsed.error);
     }
     const std::string closing = prompt == Prompt::Search && text_mode ? "\"_" : "_";
     const size_t fixed = glyphs(head) + glyphs(closing) + glyphs(after);

@@ -22,6 +22,9 @@ struct FindState {
     uint64_t search_generation = 0;
 
     SearchPattern last_pattern;  // for n and N
+    // The last search as typed, which the search prompt opens with.
+    std::string last_input;
+    bool last_text_mode = false, last_ignore_case = false;
     // The range the save prompt was opened for: what Enter saves, whatever
     // the selection does meanwhile.
     uint64_t save_first = 0;

@@ -136,6 +136,7 @@ GotoTarget parse_goto(const std::string& input, uint64_t file_size, uint64_t sho
             target.error = "+ or - expected after $";
             return target;
         }
+        if (sign == 0 && file_size > 0) base = file_size - 1;  // $ alone: the last byte
     } else if (in.take('+')) {
         base = shown_offset;
         sign = 1;

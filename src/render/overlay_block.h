@@ -9,17 +9,18 @@
 
 // The per-frame record beside the view block: a text for the label line, a
 // range of highlighted bytes, the rows a short window shows, and the
-// inspector panel's lines, and the scrollbar's map. All zero, the page is
-// the plain page. Laid out by std140 rules.
+// inspector or help panel's lines, the scrollbar's map and the status
+// line. All zero, the page is the plain page with an empty status line. Laid out by std140 rules.
 struct OverlayBlock {
     uint32_t flags[4];       // x: the label line shows `text`; y: the highlight is on;
                              // z: the rows shown, 0 for the whole page; w: `unreadable` has a bit set
     uint32_t highlight[4];   // first and end (exclusive) offsets, each as low and high 32 bits
     uint8_t text[64];        // glyph codes, 0 past the end
-    uint32_t panel[4];       // x: the inspector panel is shown
-    uint8_t panel_text[panel_lines * panel_cells];  // its lines' glyph codes; bit 7 marks a name
+    uint32_t panel[4];       // x: a panel is shown; y: its cells a line; z: its lines
+    uint8_t panel_text[panel_capacity];  // its lines' glyph codes, y a line; bit 7 marks a name
     uint32_t map_flags[4];   // x: the scrollbar shows the map
     uint8_t map[1056];       // a class per track row (the low bits), bit 7 kept for a tick
+    uint8_t status_text[64]; // the status line's glyph codes; bit 7 marks a label
     uint32_t unreadable[64]; // a bit per byte of the file window (bit i % 32 of word i / 32): not read
 };
 
@@ -27,10 +28,12 @@ static_assert(offsetof(OverlayBlock, highlight) == 16);
 static_assert(offsetof(OverlayBlock, text) == 32);
 static_assert(offsetof(OverlayBlock, panel) == 96);
 static_assert(offsetof(OverlayBlock, panel_text) == 112);
-static_assert(panel_lines * panel_cells % 16 == 0);
-static_assert(offsetof(OverlayBlock, map_flags) == 112 + panel_lines * panel_cells);
-static_assert(offsetof(OverlayBlock, unreadable) == 112 + panel_lines * panel_cells + 16 + 1056);
-static_assert(sizeof(OverlayBlock) == 112 + panel_lines * panel_cells + 16 + 1056 + 256);
+static_assert(panel_capacity % 16 == 0 && panel_lines * panel_cells <= panel_capacity);
+static_assert(offsetof(OverlayBlock, map_flags) == 112 + panel_capacity);
+static_assert(offsetof(OverlayBlock, status_text) == 112 + panel_capacity + 16 + 1056);
+static_assert(offsetof(OverlayBlock, unreadable) == 112 + panel_capacity + 16 + 1056 + 64);
+static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 256);
+static_assert(status_cells <= 64);
 
 // Marks the file window's bytes that could not be read (a bit each, as
 // read_file_at sets them; at most 2048 bytes' worth), if any are.

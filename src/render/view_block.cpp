@@ -1,6 +1,7 @@
 #include "render/view_block.h"
 
 #include "core/application.h"
+#include "render/charsets.h"
 #include "render/glyph_table.h"
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -23,6 +24,9 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
     ubo.proj[1][1] *= -1;  // Vulkan's y points down
 
     std::memcpy(ubo.fontdata, fixed6x13.data(), sizeof ubo.fontdata);
+    if (charset != Charset::Koi8r) {
+        std::memcpy(ubo.fontdata + 2048, upper_glyphs(charset), 2048);
+    }
 
     // The order matters: the file fields describe the window as checked,
     // before a load may learn a new size.

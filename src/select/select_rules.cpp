@@ -45,6 +45,8 @@ std::optional<int> column_at(double x) {
     return std::nullopt;
 }
 
+bool in_character_column(double x) { return pixel(x) >= characters_left; }
+
 int beyond_rows(double y, int rows) {
     const int py = pixel(y);
     return py < label_height ? -1 : py > rows_bottom_for(rows) ? 1 : 0;

@@ -14,6 +14,8 @@
 // character column; a pixel of the gaps between cells belongs to the nearer
 // cell, the left one when both are as near. Nothing outside the two columns.
 std::optional<int> column_at(double x);
+// Whether x lies in the character column rather than the hex column.
+bool in_character_column(double x);
 
 // The byte a press at (x, y) selects: one whose cell (or gap) it hits, in a
 // shown row, inside the file. Nothing elsewhere.

@@ -10,6 +10,7 @@ struct Selection {
     bool active = false;
     uint64_t anchor = 0;
     uint64_t moving = 0;
+    bool in_characters = false;  // made by a press or drag in the character column
 
     // A drag of the left button that selects: the pointer's last canvas
     // position, and the timer that scrolls while it is held above or below
@@ -30,6 +31,7 @@ struct Selection {
         active = range_end > range_first;
         anchor = range_first;
         moving = active ? range_end - 1 : range_first;
+        in_characters = false;
     }
     void clear() { active = false; }
 };

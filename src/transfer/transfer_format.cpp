@@ -1,5 +1,6 @@
 #include "transfer/transfer_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -98,6 +99,101 @@ std::string exact_size_text(uint64_t bytes) {
         grouped += digits[i];
     }
     return grouped + (bytes == 1 ? " byte" : " bytes");
+}
+
+namespace {
+
+const char hex_digits[] = "0123456789abcdef";
+
+std::string c_array(const uint8_t* bytes, size_t n) {
+    std::string out = "unsigned char data[" + std::to_string(n) + "] = {";
+    out.reserve(out.size() + 6 * n + 8 + n / 2);
+    for (size_t i = 0; i < n; ++i) {
+        out += i % 12 == 0 ? "\n    " : " ";
+        out += {'0', 'x', hex_digits[bytes[i] >> 4], hex_digits[bytes[i] & 15]};
+        if (i + 1 < n) out += ',';
+    }
+    out += "\n};\n";
+    return out;
+}
+
+std::string base64(const uint8_t* bytes, size_t n) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((n + 2) / 3 * 4);
+    for (size_t i = 0; i < n; i += 3) {
+        const uint32_t v = uint32_t(bytes[i]) << 16 | (i + 1 < n ? uint32_t(bytes[i + 1]) << 8 : 0) |
+                           (i + 2 < n ? bytes[i + 2] : 0);
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += i + 1 < n ? alphabet[(v >> 6) & 63] : '=';
+        out += i + 2 < n ? alphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+std::string dump(const uint8_t* bytes, size_t n, uint64_t first) {
+    // The offsets take as many digits as the last one needs, 8 at least.
+    char probe[24];
+    const int digits = std::max(8, std::snprintf(probe, sizeof probe, "%llx",
+                                                 static_cast<unsigned long long>(first + (n ? n - 1 : 0))));
+    std::string out;
+    for (size_t row = 0; row < n; row += 16) {
+        char offset[24];
+        std::snprintf(offset, sizeof offset, "%0*llx ", digits, static_cast<unsigned long long>(first + row));
+        out += offset;
+        std::string characters;
+        for (size_t k = 0; k < 16; ++k) {
+            if (k == 8) out += ' ';
+            if (row + k < n) {
+                const uint8_t b = bytes[row + k];
+                out += {' ', hex_digits[b >> 4], hex_digits[b & 15]};
+                characters += b >= 0x20 && b < 0x7f ? char(b) : '.';
+            } else {
+                out += "   ";
+            }
+        }
+        out += "  " + characters + "\n";
+    }
+    return out;
+}
+
+std::string python_bytes(const uint8_t* bytes, size_t n) {
+    // As Python's repr: single quotes unless only double quotes are free.
+    const bool single = std::find(bytes, bytes + n, uint8_t('\'')) == bytes + n ||
+                        std::find(bytes, bytes + n, uint8_t('"')) != bytes + n;
+    const char quote = single ? '\'' : '"';
+    std::string out = {'b', quote};
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t b = bytes[i];
+        if (b == '\\' || b == uint8_t(quote)) {
+            out += {'\\', char(b)};
+        } else if (b == '\t') {
+            out += "\\t";
+        } else if (b == '\n') {
+            out += "\\n";
+        } else if (b == '\r') {
+            out += "\\r";
+        } else if (b >= 0x20 && b < 0x7f) {
+            out += char(b);
+        } else {
+            out += {'\\', 'x', hex_digits[b >> 4], hex_digits[b & 15]};
+        }
+    }
+    out += quote;
+    return out;
+}
+
+}  // namespace
+
+std::string format_copy(CopyForm form, const uint8_t* bytes, size_t n, uint64_t first) {
+    switch (form) {
+        case CopyForm::CArray: return c_array(bytes, n);
+        case CopyForm::Base64: return base64(bytes, n);
+        case CopyForm::Dump: return dump(bytes, n, first);
+        case CopyForm::Python: return python_bytes(bytes, n);
+    }
+    return {};
 }
 
 std::string size_text(uint64_t bytes) {

@@ -19,6 +19,16 @@ char* append_hex(const uint8_t* bytes, size_t n, char* out);
 // for the caller to pass again with the bytes that follow.
 size_t append_text(const uint8_t* bytes, size_t n, bool at_end, char* out, size_t& written);
 
+// The forms a copy comes in besides hex and text, made from all its bytes;
+// `first` is the offset of the first, for the dump.
+//   CArray:  "unsigned char data[N] = {" and 12 values a line, "0x7f, ..."
+//   Base64:  one line, padded
+//   Dump:    the page's rows as text: the full offset, 16 hexadecimal
+//            pairs, and the bytes as ASCII with "." for the rest
+//   Python:  b'\x7fELF...' as Python writes bytes
+enum class CopyForm { CArray, Base64, Dump, Python };
+std::string format_copy(CopyForm form, const uint8_t* bytes, size_t n, uint64_t first);
+
 // "1 byte", "9 bytes", "2 MiB", "3.2 GiB".
 std::string size_text(uint64_t bytes);
 // Every digit, grouped: "16,777,217 bytes".

@@ -15,4 +15,5 @@ struct TransferState {
     TransferWorker::Job job;      // the job running or last run
     std::string replace_name;     // "NAME exists: Enter replaces it" is showing
     X11Selection long_text;       // serves texts past SDL's clipboard limit
+    bool copy_menu = false;       // "copy as: ..." is showing
 };

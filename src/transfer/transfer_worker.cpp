@@ -97,6 +97,8 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
     const int fd = ::open(job.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return {TransferOutcome::Kind::Failed, "the file cannot be opened"};
     const bool hex = job.kind == Job::Kind::CopyHex;
+    // The other forms are made from all the bytes at once.
+    const bool formed = !hex && job.kind != Job::Kind::CopyText;
     // Text is at most one character a byte; hex three, less the last space.
     text.resize(hex ? 3 * job.length : job.length);
     size_t written = 0;
@@ -124,6 +126,10 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
         if (hex) {
             written = size_t(append_hex(block.get(), available, text.data() + written) - text.data());
             carried = 0;
+        } else if (formed) {
+            std::memcpy(text.data() + written, block.get(), available);
+            written += available;
+            carried = 0;
         } else {
             const size_t used = append_text(block.get(), available, position == end, text.data() + written, written);
             carried = available - used;
@@ -135,5 +141,12 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
     ::close(fd);
     if (hex && written > 0) --written;  // the last pair's space
     text.resize(written);
+    if (formed && outcome.kind == TransferOutcome::Kind::Done) {
+        const CopyForm form = job.kind == Job::Kind::CopyCArray ? CopyForm::CArray
+                            : job.kind == Job::Kind::CopyBase64 ? CopyForm::Base64
+                            : job.kind == Job::Kind::CopyDump   ? CopyForm::Dump
+                                                                : CopyForm::Python;
+        text = format_copy(form, reinterpret_cast<const uint8_t*>(text.data()), text.size(), job.first);
+    }
     return outcome;
 }

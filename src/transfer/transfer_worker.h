@@ -19,7 +19,7 @@
 class TransferWorker {
 public:
     struct Job {
-        enum class Kind { CopyHex, CopyText, Save };
+        enum class Kind { CopyHex, CopyText, CopyCArray, CopyBase64, CopyDump, CopyPython, Save };
         Kind kind = Kind::CopyHex;
         std::string path;    // the file shown
         uint64_t first = 0;

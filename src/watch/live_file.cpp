@@ -45,6 +45,7 @@ void measure(int fd, FileRead& read) {
         read.size = end > 0 ? uint64_t(end) : 0;
     } else if (S_ISCHR(info.st_mode)) {
         read.size = 0;  // a device such as /dev/null has no length: shown as empty
+        read.character_device = true;
     } else {
         // A directory, pipe or socket has no bytes at positions.
         read.failure = FileRead::Failure::NotAFile;

@@ -40,6 +40,7 @@ struct FileRead {
     uint64_t unreadable = 0;        // bytes that could not be read,
     uint64_t first_unreadable = 0;  // the first of them (a file offset),
     int read_error = 0;             // and the errno of the first failure
+    bool character_device = false;  // such as /dev/zero: no size to show
 };
 FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint8_t* buffer,
                       uint8_t* unreadable_bits = nullptr);

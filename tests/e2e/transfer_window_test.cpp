@@ -74,6 +74,29 @@ TEST(Transfer, CopyAndSaveASelection) {
     ASSERT_TRUE(session.shows_model_page("copied_text"));
     EXPECT_TRUE(selection_holds("clipboard", "MAGIC.\xc3\xa9"));
     EXPECT_TRUE(selection_holds("primary", "MAGIC.\xc3\xa9"));
+    session.key_with("c", SDL_Keymod(KMOD_LCTRL | KMOD_LALT));
+    ASSERT_TRUE(session.shows_model_page("copy_menu"));
+    session.key_unmodelled("p");
+    session.set_model_status("copied 8 bytes as Python bytes");
+    ASSERT_TRUE(session.shows_model_page("copied_python"));
+    EXPECT_TRUE(selection_holds("clipboard", "b'MAGIC\\x01\\xc3\\xa9'"));
+
+    // A byte pressed in the character column copies as text, Shift the other way.
+    const int z = session.model_zoom();
+    const int row = int((1000 - session.model_offset()) / 16);
+    session.press_left((263 + 8 * 6 + 3) * z, (label_height + row * row_height + 6) * z);
+    session.release_left((263 + 8 * 6 + 3) * z, (label_height + row * row_height + 6) * z);
+    session.key_with_unmodelled("c", KMOD_LCTRL);
+    session.set_model_status("copied 1 byte as text");
+    ASSERT_TRUE(session.shows_model_page("copied_characters_as_text"));
+    EXPECT_TRUE(selection_holds("clipboard", "M"));
+    session.key_with_unmodelled("c", SDL_Keymod(KMOD_LCTRL | KMOD_LSHIFT));
+    session.set_model_status("copied 1 byte as hex");
+    ASSERT_TRUE(session.shows_model_page("copied_characters_as_hex"));
+    EXPECT_TRUE(selection_holds("clipboard", "4d"));
+    session.key_with("f", KMOD_LCTRL);  // the search again, from its prompt's memory
+    session.key("Return");
+    ASSERT_TRUE(session.shows_model_page("selected_again", 20));
 
     const std::string name = default_save_name(file.path(), 1000, 1007);
     session.key_with("s", KMOD_LCTRL);

@@ -223,7 +223,9 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
         words.insert(words.begin(), "quirn");
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
-        model_.start_position = parse_command_line(int(argv.size()), argv.data()).start;
+        const CommandLine line = parse_command_line(int(argv.size()), argv.data());
+        model_.start_position = line.start;
+        if (!line.charset.empty()) model_.charset = *charset_named(line.charset);
         model_.apply_start_position();
     } catch (const std::exception& e) {
         model_error_ = e.what();
@@ -411,6 +413,7 @@ void ViewerSession::key_with_unmodelled(const char* keysym, SDL_Keymod modifiers
 
 void ViewerSession::set_model_status(const std::string& status) {
     model_.find.prompt = FindState::Prompt();  // no prompt (Xlib defines None)
+    model_.transfer.copy_menu = false;
     model_.find.status = status;
     model_overlay_ = model_.overlay_block();
 }
@@ -509,10 +512,22 @@ void ViewerSession::model_resized(int width, int height) {
     apply_to_model(event);
 }
 
-void ViewerSession::zoom_key(const char* keysym) {
+void ViewerSession::hold_on_track(int x, int y, int ms) {
+    left_button(x, y, true);
+    pause_ms(ms);
+    SDL_Event step{};
+    step.type = Application::track_repeat_event();
+    for (int64_t offset = -1; offset != model_.offset;) {
+        offset = model_.offset;
+        apply_to_model(step);
+    }
+    left_button(x, y, false);
+}
+
+void ViewerSession::zoom_key(const char* keysym, SDL_Keymod modifiers) {
     // With Ctrl held SDL still reports these keys' characters as typed.
     const std::string name(keysym);
-    key_with(keysym, KMOD_LCTRL, name == "equal" ? "=" : name == "minus" ? "-" : name == "0" ? "0" : nullptr);
+    key_with(keysym, modifiers, name == "equal" ? "=" : name == "minus" ? "-" : name == "0" ? "0" : nullptr);
     // The viewer sizes its window for the zoom (or the panel), as far as the screen allows;
     // the model learns the size it got.
     XWindowAttributes attributes{};

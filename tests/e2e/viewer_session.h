@@ -71,7 +71,7 @@ public:
     void key_unmodelled(const char* keysym);
     // The same with modifiers held, such as the copy keys, whose worker the model does not run.
     void key_with_unmodelled(const char* keysym, SDL_Keymod modifiers);
-    // What the viewer shows after such keys: no prompt, and this status.
+    // What the viewer shows after such keys: no prompt or menu, and this status.
     void set_model_status(const std::string& status);
     // The test changed the file: the model takes the notice the viewer's
     // watcher sends, and reads the file as it is now.
@@ -86,8 +86,12 @@ public:
     // model takes those steps until they change nothing, as at the file's end.
     void model_drag_scroll_to_rest();
     void resize(int width, int height);
-    // Ctrl and a key that sizes the window: a zoom key (equal, minus, 0) or i.
-    void zoom_key(const char* keysym);
+    // A key that sizes the window: with Ctrl a zoom key (equal, minus, 0) or
+    // i; F1 or Esc for the help.
+    void zoom_key(const char* keysym, SDL_Keymod modifiers = KMOD_LCTRL);
+    // A press held on the scrollbar's track for `ms`: the viewer repeats its
+    // steps on a timer, the model until the thumb reaches the pointer.
+    void hold_on_track(int x, int y, int ms);
     void cover_and_uncover();
     void hide_and_show();
     void close();

@@ -31,7 +31,8 @@ TEST(EntryPoint, HelpVersionAndDoubleDash) {
     ViewerProcess help({"--help", "ignored"});
     EXPECT_EQ(help.wait_exit(), 0);
     EXPECT_EQ(help.out().rfind(std::string("usage: ") + QUIRN_BINARY + " filename\n", 0), 0u) << help.out();
-    for (const char* part : {"Keys:", "Page Down", "Shift + F3", "Mouse:", "scrollbar thumb"}) {
+    for (const char* part : {"Keys:", "Page Down", "Shift + F3", "Mouse:", "scrollbar thumb", "F1", "Ctrl+Q",
+                             "cancel a copy or save", "--charset NAME"}) {
         EXPECT_NE(help.out().find(part), std::string::npos) << part;
     }
     EXPECT_EQ(help.err(), "");
@@ -42,6 +43,21 @@ TEST(EntryPoint, HelpVersionAndDoubleDash) {
     ViewerProcess version({"--version"});
     EXPECT_EQ(version.wait_exit(), 0);
     EXPECT_EQ(version.out(), "quirn " QUIRN_VERSION "\n");
+
+    // Refused before any window, options after the file as before it.
+    TempFile small(random_bytes(100, 4));
+    const struct { std::vector<std::string> args; std::string err; } refused[] = {
+        {{"--bogus", small.path()}, "quirn: unknown option --bogus (use -- before a file whose name starts with -)\n"},
+        {{small.path(), "--at", "zz"}, "quirn: --at zz: hexadecimal digits expected\n"},
+        {{small.path(), "--charset", "ebcdic"},
+         "quirn: unknown character set ebcdic (koi8-r, latin-1, cp437 or ascii)\n"},
+    };
+    for (const auto& r : refused) {
+        ViewerProcess viewer(r.args);
+        EXPECT_EQ(viewer.wait_exit(), 2) << r.err;
+        EXPECT_EQ(viewer.err(), r.err);
+        EXPECT_EQ(viewer.out(), "");
+    }
 
     ViewerProcess nothing_after({"--"});
     EXPECT_EQ(nothing_after.wait_exit(), 255);
@@ -207,6 +223,59 @@ TEST(Window, ZoomAndAShortWindowShowTheRowsThatFit) {
     ASSERT_TRUE(session.shows_model_page("full_height_again"));
     session.close();
     EXPECT_EQ(session.process().wait_exit(), 0) << session.process().err();
+}
+
+// What a newcomer reaches for: the help beside the page and back, the
+// character sets, n before any search, go-to $, the search prompt opening
+// with the last search, a press held on the track, and the quitting keys.
+TEST(Window, FirstHourHelpCharsetsTrackAndQuitting) {
+    REQUIRE_DISPLAY();
+    TempFile file(random_bytes(16 * 1024, 7));
+    file.write_at(10000, {'e', 'l', 'f'});
+    ViewerSession session(file.path(), {}, {"--charset", "latin-1"});
+    ASSERT_TRUE(session.shows_model_page("charset_latin1"));
+    session.zoom_key("F1", KMOD_NONE);
+    ASSERT_TRUE(session.shows_model_page("help_shown"));
+    session.zoom_key("Escape", KMOD_NONE);
+    ASSERT_TRUE(session.shows_model_page("help_hidden"));
+    session.key_with("t", KMOD_LCTRL);
+    ASSERT_TRUE(session.shows_model_page("charset_cp437"));
+    session.type("n");
+    ASSERT_TRUE(session.shows_model_page("no_search_yet"));
+    session.key_with("colon", KMOD_LSHIFT, ":");
+    session.key_with("dollar", KMOD_LSHIFT, "$");
+    session.key("Return");
+    ASSERT_TRUE(session.shows_model_page("goto_the_last_byte"));
+    session.key("Home");
+    session.key_with("slash", KMOD_NONE, "/");
+    session.type("elf");  // typed in hexadecimal mode
+    ASSERT_TRUE(session.shows_model_page("text_in_hex_mode"));
+    session.key("Tab");
+    session.key("Return");
+    ASSERT_TRUE(session.shows_model_page("found_elf", 20));
+    session.key("Home");
+    session.key_with("slash", KMOD_NONE, "/");  // opens with the last search
+    session.key_with("w", KMOD_LCTRL);
+    session.type("el");
+    ASSERT_TRUE(session.shows_model_page("search_remembered_word_deleted"));
+    session.key("Escape");
+    session.key("Escape");
+    const int z = session.model_zoom();
+    session.hold_on_track(6 * z, (track_top + track_length / 2) * z, 1500);
+    ASSERT_TRUE(session.shows_model_page("track_held_below_the_thumb"));
+    EXPECT_GT(session.model_offset(), 4 * screen_step) << "repeated while held";
+    session.key_with("q", KMOD_LCTRL);
+    EXPECT_EQ(session.process().wait_exit(), 0);
+    for (const bool ctrl_w : {false, true}) {
+        ViewerSession again(file.path());
+        ASSERT_TRUE(again.shows_model_page("before_quitting"));
+        if (ctrl_w) {
+            again.key_with("w", KMOD_LCTRL);
+        } else {
+            again.type("q");
+        }
+        EXPECT_EQ(again.process().wait_exit(), 0) << (ctrl_w ? "Ctrl+W" : "q");
+    }
 }
 
 // The desktop's Xft.dpi of 192 asks for zoom 2 at start.

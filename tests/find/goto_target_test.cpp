@@ -11,7 +11,7 @@ TEST(GotoTarget, EveryFormAndEveryError) {
     const std::pair<const char*, uint64_t> valid[] = {
         {"1f00", 0x1f00}, {"0x1F00", 0x1f00}, {" 1f00 ", 0x1f00}, {"#7936", 7936}, {"+100", 0x8100},
         {"-100", 0x7f00}, {"50%", 0x80000}, {"12.5%", 0x20000}, {"100%", size - 1}, {"$-100", size - 0x100},
-        {"$-#256", size - 256}, {"4K", 0x1000}, {"1M", 0}, {"0", 0}, {"#1k", 1024},
+        {"$-#256", size - 256}, {"4K", 0x1000}, {"1M", 0}, {"0", 0}, {"#1k", 1024}, {"$", size - 1}, {" $ ", size - 1},
     };
     for (const auto& [text, expected] : valid) {
         if (std::string(text) == "1M") continue;  // 1 MiB is the size: past the end, below
@@ -20,7 +20,7 @@ TEST(GotoTarget, EveryFormAndEveryError) {
         EXPECT_EQ(target.offset, expected) << text;
     }
     const std::pair<const char*, const char*> invalid[] = {
-        {"1M", "past the end"}, {"$", "past the end"}, {"-9000", "before the start"}, {"xyz", "hexadecimal"},
+        {"1M", "past the end"}, {"$+1", "past the end"}, {"-9000", "before the start"}, {"xyz", "hexadecimal"},
         {"1g0", "unexpected"}, {"10000000000000000", "too large"}, {"#99999999999999999999", "too large"},
         {"1000000T", "too large"}, {"101%", "share"}, {"0x", "hexadecimal"}, {"#", "digits"}, {"$*4", "+ or -"},
         {"nan%", "share"}, {"0x32%", "share"}, {"1e2%", "share"}, {"100.5%", "share"}, {"1.2.3%", "share"},
@@ -34,6 +34,7 @@ TEST(GotoTarget, EveryFormAndEveryError) {
     EXPECT_FALSE(parse_goto("", size, shown).valid);
     EXPECT_EQ(parse_goto("", size, shown).error, "");
     EXPECT_TRUE(parse_goto("0", 0, 0).valid) << "the start of an empty file";
+    EXPECT_TRUE(parse_goto("$", 0, 0).valid && parse_goto("$", 0, 0).offset == 0) << "and its end";
     EXPECT_FALSE(parse_goto("nan%", 0, 0).valid);
     EXPECT_EQ(parse_goto(" 100.000 % ", 0, 0).offset, 0u);
     EXPECT_EQ(parse_goto("0.5%", 1000, 0).offset, 5u);
@@ -79,6 +80,11 @@ TEST(PromptLine, FitsItsWidthWhateverIsTyped) {
     find.text_mode = false;
     find.input = "   ";
     EXPECT_EQ(find.line(0, 0), "find:    _") << "spaces alone are no error yet";
+    // Text typed in hexadecimal mode is named as such; a fault of hexadecimal input keeps its own words.
+    find.input = "ELF";
+    EXPECT_EQ(find.line(0, 0), "find: ELF_  not hexadecimal: Tab searches it as text");
+    find.input = "\"PK\" 4";
+    EXPECT_EQ(find.line(0, 0), "find: \"PK\" 4_  odd number of hexadecimal digits");
 }
 
 }  // namespace

@@ -136,12 +136,27 @@ TEST(StartPosition, CommandLineFormsAndRefusals) {
     EXPECT_EQ(parse({"--at=50%", "--select", "10..+4", "f"}).start.select, "10..+4");
     EXPECT_STREQ(parse({"+name"}).path, "+name");  // a lone +NAME is the file
     EXPECT_STREQ(parse({"--at", "1", "--", "--at"}).path, "--at");
-    EXPECT_EQ(parse({"--at"}).action, CommandLine::Action::Usage);
+    EXPECT_EQ(parse({"f", "--at", "7e00"}).start.at, "7e00") << "an option after the file counts";
+    EXPECT_EQ(parse({"f", "+7e00"}).start.at, "7e00");
+    EXPECT_STREQ(parse({"--", "-f", "--at", "1"}).path, "-f") << "-- ends the options";
+    EXPECT_EQ(parse({"--", "-f", "--at", "1"}).start.at, "");
+    EXPECT_EQ(parse({"f", "--charset", "cp437"}).charset, "cp437");
+    EXPECT_EQ(parse({"--"}).action, CommandLine::Action::Usage);
+    for (const auto& [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--bogus", "f"}, "quirn: unknown option --bogus (use -- before a file whose name starts with -)"},
+             {{"f", "-x"}, "quirn: unknown option -x (use -- before a file whose name starts with -)"},
+             {{"f", "--at"}, "quirn: --at needs a value"},
+             {{"--charset=ebcdic", "f"}, "quirn: unknown character set ebcdic (koi8-r, latin-1, cp437 or ascii)"}}) {
+        const CommandLine line = parse(words);
+        EXPECT_EQ(line.action, CommandLine::Action::Error) << message;
+        EXPECT_EQ(line.error, message);
+    }
 
     Application app;
     app.file_size = 0x10000;
     for (const auto& [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"--at", "zz", "f"}, "quirn: --at zz: hexadecimal digits expected"},
+             {{"f", "--at", "zz"}, "quirn: --at zz: hexadecimal digits expected"},
              {{"+12z", "f"}, "quirn: +12z: unexpected \"z\""},
              {{"--at=20000", "f"}, "quirn: --at 20000: past the end"}}) {
         app.start_position = parse(words).start;

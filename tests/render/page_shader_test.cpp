@@ -20,16 +20,23 @@ const uint64_t KiB = 1024;
 const uint64_t GiB = uint64_t{1} << 30;
 const uint64_t TiB = uint64_t{1} << 40;
 
-// The view block the viewer prepares for a file shown at `offset`, after the
-// first frame of the run has learned the file's size.
-UniformBufferObject view_of(TempFile& file, int64_t offset) {
+// The view block and overlay (with its status line) the viewer prepares for
+// a file shown at `offset`, after the first frame of the run has learned the
+// file's size.
+struct View {
+    UniformBufferObject ubo;
+    OverlayBlock overlay;
+};
+
+View view_of(TempFile& file, int64_t offset) {
     Application app;
     app.set_fname(file.c_path());
-    UniformBufferObject ubo;
-    app.fill_view_block(ubo);
+    View view;
+    app.fill_view_block(view.ubo);
     app.offset = offset;
-    app.fill_view_block(ubo);
-    return ubo;
+    app.fill_view_block(view.ubo);
+    view.overlay = app.overlay_block();
+    return view;
 }
 
 struct PageCase {
@@ -87,14 +94,18 @@ void place(Application& app, TempFile& file, int zoom, int rows, int64_t offset)
     app.offset = offset;
 }
 
-// A window that shows `rows` rows and a part of the next, which stays background.
-uint32_t window_height(int zoom, int rows) { return uint32_t((label_height + row_height * rows + 7) * zoom); }
+// A window that shows `rows` rows, the status line and a part of another
+// line, which stays background.
+uint32_t window_height(int zoom, int rows) {
+    return uint32_t((label_height + row_height * rows + status_height + 7) * zoom);
+}
 
 TEST_P(PageShader, DrawsThePageOfTheModel) {
     const PageCase& c = GetParam();
     TempFile file(c.size, c.content_at, c.content);
-    const UniformBufferObject ubo = view_of(file, c.offset);
-    EXPECT_TRUE(page_matches(c.name, ubo, renderer->draw(ubo), WIDTH, HEIGHT));
+    const View view = view_of(file, c.offset);
+    EXPECT_TRUE(page_matches(c.name, view.ubo, renderer->draw(view.ubo, view.overlay), WIDTH, HEIGHT, true, true,
+                             &view.overlay));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PageShader, ::testing::ValuesIn(page_cases()),
@@ -139,7 +150,7 @@ TEST(PageShaderFit, ZoomsAndRowsThatFit) {
 // runs to the file's end stops at its last byte.
 TEST(PageShaderSelection, ABandFromMidRowToMidRow) {
     TempFile file(random_bytes(1000, 31));
-    const UniformBufferObject ubo = view_of(file, 0);
+    const UniformBufferObject ubo = view_of(file, 0).ubo;
     HeadlessRenderer renderer(WIDTH, HEIGHT);
     const auto pixel = [](const std::vector<uint8_t>& image, int x, int row) {
         const uint8_t* p = &image[(size_t(label_height + row * row_height + 5) * WIDTH + size_t(x)) * 4];
@@ -160,23 +171,29 @@ TEST(PageShaderSelection, ABandFromMidRowToMidRow) {
 }
 
 // The inspector panel right of the page, for a selection and for the first
-// shown byte, at zoom 1 and in a zoomed window of 10 rows.
+// shown byte, at zoom 1 and in a zoomed window of 10 rows; the help panel in
+// its place, with the status line naming the character set in use (whose
+// glyphs the upper bytes then take).
 TEST(PageShaderPanel, DrawsThePanelOfTheModel) {
     TempFile file(100 * KiB, 0, random_bytes(100 * KiB, 31));
-    const struct { int zoom, rows; bool selected; } cases[] = {{1, 75, true}, {2, 10, false}};
+    const struct { int zoom, rows; bool selected, help; } cases[] = {
+        {1, 75, true, false}, {2, 10, false, false}, {1, 75, true, true}, {2, 20, false, true}};
     for (const auto& c : cases) {
         Application app;
         place(app, file, c.zoom, c.rows, 4096);
         app.inspector.open = true;
+        app.help_open = c.help;
+        if (c.help) app.charset = c.selected ? Charset::Cp437 : Charset::Latin1;
         if (c.selected) app.selection.set(4100, 4200);
         UniformBufferObject ubo;
         app.fill_view_block(ubo);
         const OverlayBlock overlay = app.overlay_block();
         ASSERT_EQ(overlay.panel[0], 1u);
-        const uint32_t width = uint32_t((WIDTH + panel_width + 5) * c.zoom);
+        const uint32_t width = uint32_t((app.page_width() + 5) * c.zoom);
         const uint32_t height = window_height(c.zoom, c.rows);
         HeadlessRenderer renderer(width, height);
-        const std::string name = "panel_zoom_" + std::to_string(c.zoom) + "_rows_" + std::to_string(c.rows);
+        const std::string name = std::string(c.help ? "help" : "panel") + "_zoom_" + std::to_string(c.zoom) +
+                                 "_rows_" + std::to_string(c.rows);
         EXPECT_TRUE(page_matches(name, ubo, renderer.draw(ubo, overlay), width, height, true, true, &overlay));
     }
 }
@@ -209,7 +226,7 @@ TEST(PageShaderUnreadable, CellsOfBytesNotReadAreEmpty) {
 // render pass's clear colour (opaque black) can only be scrollbar track.
 TEST(ScreenQuad, CoversEveryPixelOfAnyFramebuffer) {
     TempFile file(random_bytes(100000, 13));
-    const UniformBufferObject ubo = view_of(file, 48000);
+    const UniformBufferObject ubo = view_of(file, 48000).ubo;
     const std::pair<uint32_t, uint32_t> sizes[] = {{WIDTH, HEIGHT}, {500, 1200}, {200, 600}, {1, 1}, {1023, 77}};
     for (const auto& [width, height] : sizes) {
         HeadlessRenderer renderer(width, height);
@@ -265,9 +282,9 @@ TEST(PageShaderMap, CraftedFileInTheTrack) {
         app.on_map_key(ctrl_m);
         OverlayBlock off = app.overlay_block();
         app.fill_map_record(off);
-        const OverlayBlock plain = make_overlay_block("", false, 0, 0, fit.rows);
+        OverlayBlock plain = make_overlay_block("", false, 0, 0, fit.rows);
+        app.add_status_line(plain);
         EXPECT_EQ(std::memcmp(&off, &plain, sizeof off), 0);
-        EXPECT_TRUE(page_matches(name + "_off", ubo, renderer.draw(ubo, off), width, height, true, true,
-                                 fit.rows == page_rows ? nullptr : &plain));
+        EXPECT_TRUE(page_matches(name + "_off", ubo, renderer.draw(ubo, off), width, height, true, true, &plain));
     }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -28,6 +29,34 @@ TEST(ViewBlock, CarriesTheGlyphTableAndUnitScale) {
     EXPECT_EQ(ubo.param[1], 1.0f);
     EXPECT_EQ(ubo.param[2], 0.0f);
     EXPECT_EQ(ubo.param[3], 0.0f);
+}
+
+// Each character set keeps bytes 0 to 127 and draws the upper half from the
+// same font: the glyph a character has in one set it has in another.
+TEST(ViewBlock, CharacterSetsShareTheFont) {
+    TempFile file(counting_bytes(5));
+    Application app;
+    app.set_fname(file.c_path());
+    const auto glyph = [](const UniformBufferObject& ubo, int code) {
+        return std::vector<uint8_t>(ubo.fontdata + 16 * code, ubo.fontdata + 16 * code + 16);
+    };
+    const UniformBufferObject koi8 = frame(app);
+    Charset seen = app.charset;
+    for (int step = 0; step < 4; ++step) {
+        app.charset = next_charset(app.charset);
+        const UniformBufferObject ubo = frame(app);
+        EXPECT_EQ(std::memcmp(ubo.fontdata, fixed6x13.data(), 2048), 0) << charset_name(app.charset);
+        switch (app.charset) {
+            case Charset::Latin1: EXPECT_EQ(glyph(ubo, 0xf7), glyph(koi8, 0x9f)) << "the division sign"; break;
+            case Charset::Cp437: EXPECT_EQ(glyph(ubo, 0xc4), glyph(koi8, 0x80)) << "a horizontal line"; break;
+            case Charset::Ascii:
+                for (int code = 128; code < 256; ++code) EXPECT_EQ(glyph(ubo, code), glyph(koi8, '.')) << code;
+                break;
+            case Charset::Koi8r: EXPECT_EQ(std::memcmp(ubo.fontdata, koi8.fontdata, 4096), 0); break;
+        }
+        seen = app.charset;
+    }
+    EXPECT_EQ(seen, Charset::Koi8r) << "Ctrl+T's cycle comes back";
 }
 
 TEST(ViewBlock, FileFieldsDescribeTheWindowAsItWasBeforeTheLoad) {

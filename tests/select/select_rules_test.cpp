@@ -71,7 +71,8 @@ TEST(GotoRange, RangesTheirRefusalsAndThePreview) {
     struct Valid { const char* text; uint64_t first, end; };
     const Valid valid[] = {
         {"7e00 .. 7eff", 0x7e00, 0x7f00}, {"7e00..7e00", 0x7e00, 0x7e01}, {"7e00..+#256", 0x7e00, 0x7f00},
-        {"0..$-1", 0, size}, {"50%..+1K", 0x8000, 0x8400}, {"-100..+100", 0x7f00, 0x8000},
+        {"0..$-1", 0, size}, {"0..$", 0, size}, {"$..$", size - 1, size}, {"50%..+1K", 0x8000, 0x8400},
+        {"-100..+100", 0x7f00, 0x8000},
     };
     for (const auto& v : valid) {
         const GotoRange range = parse_goto_range(v.text, size, shown);

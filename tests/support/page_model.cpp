@@ -1,6 +1,5 @@
 #include "support/page_model.h"
 
-#include "render/glyph_table.h"
 #include "render/page_geometry.h"
 
 #include <cmath>
@@ -27,7 +26,11 @@ LinearColour colour_of_value(uint8_t v) {
     return {0.8f, 0.8f, 0, 1};
 }
 
-bool has_ink(int code, int gx, int gy) { return (fixed6x13[size_t(code * 16 + gy)] >> (7 - gx)) & 1; }
+// From the view block's glyph table, as the shader reads it: the upper half
+// is the character set's.
+bool has_ink(const UniformBufferObject& ubo, int code, int gx, int gy) {
+    return (ubo.fontdata[size_t(code * 16 + gy)] >> (7 - gx)) & 1;
+}
 
 int hex_glyph(unsigned digit) { return digit < 10 ? '0' + int(digit) : 'a' + int(digit) - 10; }
 
@@ -69,15 +72,16 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     if (x <= right && y <= bottom && (x == 0 || x == right || y == 0 || y == bottom)) {
         colour.r = 0.2f;
     }
-    // The inspector panel: a grid of glyph codes, bit 7 for a name.
-    if (overlay && overlay->panel[0] && x >= canvas_width && x < canvas_width + panel_width) {
+    // The inspector's or the help panel: a grid of glyph codes, bit 7 for a name.
+    const int cells = overlay ? int(overlay->panel[1]) : 0;
+    if (overlay && overlay->panel[0] && x >= canvas_width && x < canvas_width + panel_width_for(cells)) {
         const int px = x - canvas_width - panel_margin;
         const int line = label_line ? 0 : row + 1;
-        if (px < 0 || px / 6 >= panel_cells || line >= panel_lines || y < 2 || y > rows_bottom_for(rows)) {
+        if (px < 0 || px / 6 >= cells || line >= int(overlay->panel[2]) || y < 2 || y > rows_bottom_for(rows)) {
             return colour;
         }
-        const uint8_t code = overlay->panel_text[line * panel_cells + px / 6];
-        if (code && has_ink(code & 127, px % 6, glyph_row)) {
+        const uint8_t code = overlay->panel_text[line * cells + px / 6];
+        if (code && has_ink(ubo, code & 127, px % 6, glyph_row)) {
             colour = code & 128 ? label : prompt;
         }
         return colour;
@@ -106,10 +110,19 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
             }
         }
     }
+    // The status line below the rows: a glyph code per cell, bit 7 for a label.
+    const int status_top = status_top_for(rows);
+    if (y >= status_top && y < status_top + status_height && x >= 2 && x < 2 + 6 * status_cells) {
+        const uint8_t code = overlay ? overlay->status_text[(x - 2) / 6] : 0;
+        if (code && has_ink(ubo, code & 127, (x - 2) % 6, y - status_top)) {
+            colour = code & 128 ? label : prompt;
+        }
+        return colour;
+    }
     if (overlay && overlay->flags[0] && label_line) {
         if (y >= 2 && x >= 2 && x < 2 + 6 * 60) {
             const int code = overlay->text[(x - 2) / 6];
-            if (code && has_ink(code, (x - 2) % 6, y - 2)) {
+            if (code && has_ink(ubo, code, (x - 2) % 6, y - 2)) {
                 colour = prompt;
             }
         }
@@ -135,14 +148,12 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     if (addr > page.size) {
         return colour;
     }
-    // The label line's offset digits: bits 39 to 16, or for a file of 2^40
-    // bytes or more every digit its size needs (up to bit 47), which then
-    // covers the first hex column label.
-    const int high_cells = page.size >= (uint64_t{1} << 44) ? 8 : page.size >= (uint64_t{1} << 40) ? 7 : 6;
+    // The label line's offset digits: bits 39 to 16, clear of the column labels.
+    const int high_cells = 6;
     if (label_line && y >= 2 && x >= 2 && x < 2 + 6 * high_cells) {
         const int cell = (x - 2) / 6;
         const unsigned digit = unsigned(page.first_row >> (16 + 4 * (high_cells - 1 - cell))) & 15;
-        if (has_ink(hex_glyph(digit), (x - 2) % 6, y - 2)) {
+        if (has_ink(ubo, hex_glyph(digit), (x - 2) % 6, y - 2)) {
             colour = olive;
         }
         return colour;
@@ -150,7 +161,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     if (x >= 14 && x <= 37 && data_band) {
         const int cell = (x - 14) / 6;
         const unsigned digit = unsigned(addr >> (4 * (3 - cell))) & 15;
-        if (has_ink(hex_glyph(digit), (x - 14) % 6, glyph_row)) {
+        if (has_ink(ubo, hex_glyph(digit), (x - 14) % 6, glyph_row)) {
             colour = addr % 256 == 0 ? green : olive;
         }
         return colour;
@@ -168,7 +179,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         if (highlighted(k)) colour = highlight;
         if (unreadable(k)) return unreadable_cell;
         const int glyph = label_line ? hex_glyph(unsigned(k)) : page.byte(row, k);
-        if (has_ink(glyph, e % 6, glyph_row)) {
+        if (has_ink(ubo, glyph, e % 6, glyph_row)) {
             colour = label_line ? label : colour_of_value(page.byte(row, k));
         }
         return colour;
@@ -185,15 +196,14 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         if (highlighted(k)) colour = highlight;
         if (unreadable(k)) return unreadable_cell;
         if (label_line) {
-            const bool covered_by_offset = high_cells > 6 && k == 0;
-            if ((p / 6) % 2 == 1 && !covered_by_offset && has_ink(hex_glyph(unsigned(k)), p % 6, glyph_row)) {
+            if ((p / 6) % 2 == 1 && has_ink(ubo, hex_glyph(unsigned(k)), p % 6, glyph_row)) {
                 colour = label;
             }
             return colour;
         }
         const uint8_t v = page.byte(row, k);
         const unsigned digit = p % 12 < 6 ? v >> 4 : v & 15;
-        if (has_ink(hex_glyph(digit), p % 6, glyph_row)) {
+        if (has_ink(ubo, hex_glyph(digit), p % 6, glyph_row)) {
             colour = colour_of_value(v);
         }
         return colour;
@@ -210,9 +220,10 @@ std::array<uint8_t, 4> to_srgb_bgra(const LinearColour& colour) {
 }
 
 std::string region_of(int x, int y) {
-    if (x >= canvas_width && x < canvas_width + panel_width) return "inspector panel, if shown";
+    if (x >= canvas_width && x < canvas_width + panel_width_for(help_cells)) return "panel, if shown";
     if (x >= canvas_width || y >= canvas_height) return "outside the canvas";
     if (x == 0 || x == canvas_width - 1 || y == 0 || y == canvas_height - 1) return "border";
+    if (y >= status_top_for(page_rows)) return "status line";
     if (x >= 3 && x <= 10 && y >= label_height) return "scrollbar";
     if (y < label_height) {
         if (x >= 44 && x <= 254) return "hex column labels";

@@ -12,10 +12,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include <filesystem>
+#include <iomanip>
+#include <map>
+#include <sstream>
 #include <fstream>
 
 namespace {
@@ -91,6 +96,69 @@ TEST(TransferFormat, SizesAndTheDefaultName) {
     EXPECT_EQ(default_save_name("/images/disk.img", 0x7e00, 0x1ffdff), "disk.img.7e00-1ffdff.bin");
     EXPECT_EQ(default_save_name("disk.img", 0, 0), "disk.img.0-0.bin");
     EXPECT_EQ(save_progress_line(42, 100, 35e-9), "saving 42% 1.2 GB/s  Esc cancels");
+}
+
+// The copy menu's forms of random bytes against a reference formatting of
+// each, at lengths around a C array line (12) and a dump row (16), and at
+// offsets whose dump needs more than 8 digits; base64 against coreutils'.
+TEST(TransferFormat, CopyFormsAgainstAReference) {
+    const uint64_t firsts[] = {0, 0x7e05, (uint64_t{1} << 40) + 3};
+    for (const size_t n : {size_t(0), size_t(1), size_t(11), size_t(12), size_t(13), size_t(16), size_t(33), size_t(1000)}) {
+        std::vector<uint8_t> bytes = random_bytes(n, unsigned(n) + 40);
+        if (n == 13) bytes[3] = '\'';  // Python then quotes with "
+        if (n == 33) bytes[3] = '\'', bytes[4] = '"', bytes[5] = '\\';
+        const uint8_t* b = bytes.data();
+
+        std::ostringstream c;
+        c << "unsigned char data[" << n << "] = {";
+        for (size_t i = 0; i < n; ++i) {
+            c << (i % 12 ? " " : "\n    ") << "0x" << std::hex << std::setw(2) << std::setfill('0') << int(b[i])
+              << std::dec << (i + 1 < n ? "," : "");
+        }
+        c << "\n};\n";
+        EXPECT_EQ(format_copy(CopyForm::CArray, b, n, 0), c.str()) << n;
+
+        const bool single = std::count(b, b + n, '\'') == 0 || std::count(b, b + n, '"') > 0;
+        std::string py = single ? "b'" : "b\"";
+        for (size_t i = 0; i < n; ++i) {
+            const std::map<uint8_t, std::string> escapes = {{'\t', "\\t"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\\', "\\\\"},
+                                                            {single ? '\'' : '"', single ? "\\'" : "\\\""}};
+            char cell[8];
+            std::snprintf(cell, sizeof cell, b[i] >= 32 && b[i] < 127 ? "%c" : "\\x%02x", b[i]);
+            py += escapes.count(b[i]) ? escapes.at(b[i]) : cell;
+        }
+        py += single ? "'" : "\"";
+        EXPECT_EQ(format_copy(CopyForm::Python, b, n, 0), py) << n;
+
+        for (const uint64_t first : firsts) {
+            std::ostringstream dump;
+            const int digits = first + n > 0xffffffffu ? 11 : 8;
+            for (size_t row = 0; row < n; row += 16) {
+                dump << std::hex << std::setfill('0') << std::setw(digits) << first + row << " ";
+                std::string ascii;
+                for (size_t k = 0; k < 16; ++k) {
+                    dump << (k == 8 ? "  " : " ");
+                    if (row + k < n) {
+                        dump << std::setw(2) << int(b[row + k]);
+                        ascii += std::isprint(b[row + k]) ? char(b[row + k]) : '.';
+                    } else {
+                        dump << "  ";
+                    }
+                }
+                dump << "  " << ascii << "\n";
+            }
+            EXPECT_EQ(format_copy(CopyForm::Dump, b, n, first), dump.str()) << n << " at " << first;
+        }
+
+        TempFile file(bytes);
+        FILE* tool = popen(("base64 -w0 " + file.path()).c_str(), "r");
+        ASSERT_NE(tool, nullptr);
+        std::string expected;
+        char chunk[4096];
+        for (size_t got; (got = fread(chunk, 1, sizeof chunk, tool)) > 0;) expected.append(chunk, got);
+        pclose(tool);
+        EXPECT_EQ(format_copy(CopyForm::Base64, b, n, 0), expected) << n;
+    }
 }
 
 // A range of a sparse file starting inside a data block: the bytes match and
@@ -194,6 +262,9 @@ TEST(TransferWorker, CopiesAndSavesThroughTheEventQueue) {
     job.kind = TransferWorker::Job::Kind::CopyText;
     EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
     EXPECT_EQ(worker.take_text(), ".ELF\xc3\xa9.\n.");
+    job.kind = TransferWorker::Job::Kind::CopyDump;
+    EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
+    EXPECT_EQ(worker.take_text(), "000003e8  7f 45 4c 46 c3 a9 00 0a  ff                       .ELF.....\n");
 
     const auto before = folder_names(folder);
     const uint64_t cut =

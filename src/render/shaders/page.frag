@@ -10,7 +10,7 @@
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
 // The canvas (page_geometry.h) holds a label line, then the rows of 16
-// bytes, with the scrollbar on the left.
+// bytes, with the scrollbar on the left, then the status line.
 //
 // File positions are 48-bit; they are carried as uvec2 (x: low 32 bits,
 // y: high bits) so that files past 4 GiB show true offsets and bytes.
@@ -73,20 +73,16 @@ void main() {
         colour = scrollbar_colour(x, y, rows, size, base);
     }
 
-    // A wide offset runs over the first hex column label, which is then left out.
-    int high_cells = high_offset_cells(size);
-    int hidden_labels = high_cells > 6 ? 1 : 0;
-
     // Text regions, disjoint: row offsets, high offset digits, characters, hex digits.
     bool offsets = x >= 14 && x <= 37 && in_rows;
-    bool high_digits = x >= 2 && x <= 1 + 6 * high_cells && y >= 2 && y <= 14;
+    bool high_digits = x >= 2 && x <= 1 + 6 * high_offset_cells && y >= 2 && y <= 14;
     bool characters = x >= 263 && x <= 359 && in_text_rows;
     bool hex = x >= 44 && x <= 254 && in_text_rows && !high_digits;
 
     // Row offsets and high digits: one hex digit of the offset per 6-pixel cell.
     int digit_x = x - (offsets ? 14 : 2);
     int cell = digit_x / 6;
-    int high_bit = 16 + 4 * (high_cells - 1 - cell);  // lowest bit of this high digit
+    int high_bit = 16 + 4 * (high_offset_cells - 1 - cell);  // lowest bit of this high digit
     uint offset_digit = offsets         ? (addr.x >> (4 * (3 - cell))) & 15u
                       : high_bit >= 32  ? (base.y >> (high_bit - 32)) & 15u
                                         : (base.x >> high_bit) & 15u;
@@ -106,7 +102,7 @@ void main() {
     if (characters) {
         drawn = char_x != 48 && char_x != 49;
     } else if (hex) {
-        drawn = !hex_gap && (!label_line || ((hex_x / 6) % 2 == 1 && byte_in_row >= hidden_labels));
+        drawn = !hex_gap && (!label_line || (hex_x / 6) % 2 == 1);
     }
     drawn = drawn && !less64(size, addr);  // a row that starts at the end still shows its offset
     if (characters || hex) {
@@ -136,20 +132,25 @@ void main() {
             drawn = false;
         }
     }
-    if (overlay.flags.x != 0u && label_line) {
-        uint code = prompt_code(x);
-        drawn = prompt_text && code != 0u;
-        v = code;
+    // The label line's text and the status line: a glyph code per cell.
+    bool status = in_status_line(x, y, rows);
+    bool status_label = false;
+    if (status || (overlay.flags.x != 0u && label_line)) {
+        uint code = status ? status_code(x) : prompt_code(x);
+        drawn = (status || prompt_text) && code != 0u;
+        status_label = (code & 128u) != 0u;
+        v = code & 127u;
         gx = (x - 2) % 6;
     }
 
     uint hex_nibble = (hex_x % 12) < 6 ? v >> 4 : v & 15u;
-    uint glyph = prompt_text            ? v
+    uint glyph = prompt_text || status  ? v
                : offsets || high_digits ? hex_digit_glyph(offset_digit)
                : label_line             ? hex_digit_glyph(uint(byte_in_row))
                : characters             ? v
                                         : hex_digit_glyph(hex_nibble);
-    vec4 ink = prompt_text ? prompt_colour
+    vec4 ink = status_label ? label_colour
+             : prompt_text || status ? prompt_colour
              : offsets     ? ((addr.x & 255u) == 0u ? offset_256_colour : offset_colour)
              : high_digits ? offset_colour
              : label_line  ? label_colour

@@ -20,10 +20,11 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 flags;      // x: the label line shows `text`; y: the highlight is on
     uvec4 highlight;  // first (xy) and end (zw) offsets, low and high 32 bits
     uvec4 text[4];    // 64 glyph codes
-    uvec4 panel;      // x: the inspector panel is shown
-    uvec4 panel_text[panel_lines * panel_cells / 16];  // its glyph codes; bit 7 marks a name
+    uvec4 panel;      // x: a panel is shown; y: its cells a line; z: its lines
+    uvec4 panel_text[panel_capacity / 16];  // its glyph codes; bit 7 marks a name
     uvec4 map_flags;  // x: the scrollbar shows the map
     uvec4 map[66];    // a byte per track row: the class in bits 0-2
+    uvec4 status_text[4];  // the status line's glyph codes; bit 7 marks a label
     uvec4 unreadable[16];  // a bit per file window byte that could not be read (flags.w: any)
 } overlay;
 

@@ -1,0 +1,40 @@
+#include "render/charsets.h"
+
+#include "render/glyph_table.h"
+
+namespace {
+
+const Charset all[] = {Charset::Koi8r, Charset::Latin1, Charset::Cp437, Charset::Ascii};
+
+}  // namespace
+
+const char* charset_name(Charset charset) {
+    switch (charset) {
+        case Charset::Koi8r: return "koi8-r";
+        case Charset::Latin1: return "latin-1";
+        case Charset::Cp437: return "cp437";
+        case Charset::Ascii: return "ascii";
+    }
+    return "";
+}
+
+std::optional<Charset> charset_named(const std::string& name) {
+    for (const Charset charset : all) {
+        if (name == charset_name(charset)) return charset;
+    }
+    return std::nullopt;
+}
+
+Charset next_charset(Charset charset) { return all[(int(charset) + 1) % 4]; }
+
+std::string charset_list() { return "koi8-r, latin-1, cp437 or ascii"; }
+
+const uint8_t* upper_glyphs(Charset charset) {
+    switch (charset) {
+        case Charset::Latin1: return latin1_upper.data();
+        case Charset::Cp437: return cp437_upper.data();
+        case Charset::Ascii: return ascii_upper.data();
+        case Charset::Koi8r: break;
+    }
+    return fixed6x13.data() + 2048;
+}
