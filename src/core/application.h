@@ -5,6 +5,7 @@
 #include "find/find_state.h"
 #include "find/search_worker.h"
 #include "history/view_history.h"
+#include "identify/identify_state.h"
 #include "inspect/inspect_state.h"
 #include "map/file_map.h"
 #include "render/overlay_block.h"
@@ -171,6 +172,21 @@ public:
     void on_map_notice();
     void restart_map();
     void fill_map_record(OverlayBlock& overlay);
+    // What the bytes are (core/identify_commands.cpp). The partitions are
+    // read at start and when the size changes, the type line when the
+    // panel's offset changes, the embedded files by a scan that `}` or `{`
+    // starts; each answer arrives as a worker's notice.
+    void start_partition_read();
+    void on_partition_notice();
+    void refresh_identify();
+    void on_type_notice();
+    std::vector<std::string> identify_panel_lines() const;
+    void add_identify_ticks(OverlayBlock& overlay, int track_rows) const;
+    bool on_identify_key(const SDL_Keysym& key);
+    bool on_identify_text(const std::string& typed);
+    void on_scan_notice();
+    void go_to_embedded_file(bool backward);
+    void on_identify_file_change();
     // Copy and save (core/transfer_commands.cpp). Ctrl+C, Ctrl+Shift+C and
     // Ctrl+S, Enter in the save prompt and Esc while one runs; they change
     // `transfer` and `find`'s prompt and status, never the selection.
@@ -284,6 +300,7 @@ public:
         double y = 0;
         int timer = 0;
     } track_press;
+    IdentifyState identify;
 
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.

@@ -134,7 +134,7 @@ void Application::on_text_input(const char* text) {
         return;
     }
     const std::string typed(text);
-    if (on_history_text(typed)) return;
+    if (on_history_text(typed) || on_identify_text(typed)) return;
     if (typed == ":") {
         open_prompt(FindState::Prompt::Goto, false);
     } else if (typed == "/" || typed == "?") {
@@ -153,7 +153,7 @@ void Application::on_text_input(const char* text) {
 
 void Application::run_prompt() {
     if (find.prompt == FindState::Prompt::Goto) {
-        const GotoRange target = parse_goto_range(find.input, file_size, uint64_t(offset));
+        const GotoRange target = parse_goto_range(find.input, file_size, uint64_t(offset), find.partitions);
         if (!target.valid) return;  // the prompt shows why
         find.prompt = FindState::Prompt::None;
         const SavedView left = current_view();

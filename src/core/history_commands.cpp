@@ -80,14 +80,18 @@ namespace {
 // then places the view where it says.
 void Application::apply_start_position() {
     const StartPosition& start = start_position;
+    // A partition named at start is read for it before the window opens.
+    if ((start.select + start.at).find_first_of("pP") != std::string::npos) {
+        find.partitions = partition_spans(read_partition_table(fname));
+    }
     if (!start.select_option.empty()) {
-        const GotoRange range = parse_goto_range(start.select, file_size, 0);
+        const GotoRange range = parse_goto_range(start.select, file_size, 0, find.partitions);
         if (!range.valid) refuse_start(start.select_option, start.select, range.error);
         selection.set(range.first, range.end);
         offset = int64_t(range.first & ~uint64_t(row_bytes - 1));
     }
     if (!start.at_option.empty()) {
-        const GotoTarget target = parse_goto(start.at, file_size, 0);
+        const GotoTarget target = parse_goto(start.at, file_size, 0, find.partitions);
         if (!target.valid) refuse_start(start.at_option, start.at, target.error);
         offset = int64_t(target.offset & ~uint64_t(row_bytes - 1));
     }

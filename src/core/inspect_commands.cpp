@@ -72,6 +72,8 @@ void Application::add_inspector_panel(OverlayBlock& block) const {
     block.panel[0] = 1;
     block.panel[1] = panel_cells;
     block.panel[2] = panel_lines;
-    pack_panel_text(inspector_lines(inspector.bytes, inspector.count, inspector.read_offset, selection.length()),
-                    block.panel_text);
+    std::vector<std::string> lines =
+        inspector_lines(inspector.bytes, inspector.count, inspector.read_offset, selection.length());
+    for (std::string& line : identify_panel_lines()) lines.push_back(std::move(line));
+    pack_panel_text(lines, block.panel_text);
 }

@@ -28,6 +28,7 @@ void Application::run() {
     load_file_window();
     apply_start_position();
     initWindow();
+    start_partition_read();  // beside the device's set-up; its notice needs SDL's event queue
     live.watcher.start();
     initVulkan();
     driver_preload.release();

@@ -53,5 +53,8 @@ void Application::fill_map_record(OverlayBlock& overlay) {
         if (!file_map.fits(file_size, track_length_for(rows))) restart_map();
     }
     file_map.write_record(overlay);
-    if (file_map.on) add_mark_ticks(overlay, navigation_memory.marks, file_size, track_length_for(rows));
+    if (file_map.on) {
+        add_mark_ticks(overlay, navigation_memory.marks, file_size, track_length_for(rows));
+        add_identify_ticks(overlay, track_length_for(rows));
+    }
 }

@@ -77,7 +77,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             if (on_quit_key(event.key.keysym) || on_help_key(event.key.keysym) ||
                 on_charset_key(event.key.keysym) || on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
                 on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
-                on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
+                on_identify_key(event.key.keysym) || on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
                 on_history_key(event.key.keysym)) {
                 text_key.reset();  // a key that did something types nothing too
                 navigation_memory.pending = PendingMark::None;  // nor is it a mark's name
@@ -131,6 +131,12 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_map_notice();
             } else if (event.type == TransferWorker::event_type()) {
                 on_transfer_notice();
+            } else if (event.type == PartitionWorker::event_type()) {
+                on_partition_notice();
+            } else if (event.type == TypeWorker::event_type()) {
+                on_type_notice();
+            } else if (event.type == ScanWorker::event_type()) {
+                on_scan_notice();
             }
             break;
     }

@@ -6,6 +6,7 @@
 
 void Application::on_watch_notice() {
     live.watcher.take_notice();  // a change from now on sends another notice
+    on_identify_file_change();
     need_redraw = true;
     // The size first, so that the view can follow the end before the window
     // is placed; then the window is read here, so that the frame is

@@ -86,7 +86,7 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
     std::string head, after;
     if (prompt == Prompt::Goto) {
         head = "go to: ";
-        const GotoRange target = parse_goto_range(input, file_size, shown_offset);
+        const GotoRange target = parse_goto_range(input, file_size, shown_offset, partitions);
         if (target.valid) {
             after = "  = " + (target.is_range ? range_text(target.first, target.end)
                                               : hex_offset(target.first) + " " + decimal_offset(target.first));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "find/goto_target.h"
 #include "find/search_pattern.h"
 
 #include <cstdint>
@@ -25,6 +26,7 @@ struct FindState {
     // The last search as typed, which the search prompt opens with.
     std::string last_input;
     bool last_text_mode = false, last_ignore_case = false;
+    PartitionSpans partitions;   // for p2 and p2$ in the go-to prompt
     // The range the save prompt was opened for: what Enter saves, whatever
     // the selection does meanwhile.
     uint64_t save_first = 0;

@@ -119,12 +119,42 @@ std::optional<GotoTarget> percentage(const std::string& input, uint64_t file_siz
     return target;
 }
 
+// "p2" or "p2$": partition 2's first or last byte; nullopt if the input is not one.
+std::optional<GotoTarget> partition_target(const std::string& input, uint64_t file_size,
+                                           const PartitionSpans& partitions) {
+    Reader in{input};
+    if (!in.take('p') && !in.take('P')) return std::nullopt;
+    GotoTarget target;
+    uint64_t number = 0;
+    size_t digits = 0;
+    for (; in.at < input.size() && std::isdigit(static_cast<unsigned char>(input[in.at])); ++in.at, ++digits) {
+        number = std::min<uint64_t>(number * 10 + uint64_t(input[in.at] - '0'), 1u << 20);
+    }
+    const bool last = in.take('$');
+    if (digits == 0 || !in.done()) {
+        target.error = "a partition number expected, as in p2 or p2$";
+        return target;
+    }
+    for (const PartitionSpan& p : partitions) {
+        if (uint64_t(p.number) == number && p.end > p.first) {
+            target.offset = last ? p.end - 1 : p.first;
+            target.valid = target.offset < file_size;
+            if (!target.valid) target.error = "past the end";
+            return target;
+        }
+    }
+    target.error = "no partition " + std::to_string(number) + " (" + std::to_string(partitions.size()) + " found)";
+    return target;
+}
+
 }  // namespace
 
-GotoTarget parse_goto(const std::string& input, uint64_t file_size, uint64_t shown_offset) {
+GotoTarget parse_goto(const std::string& input, uint64_t file_size, uint64_t shown_offset,
+                      const PartitionSpans& partitions) {
     GotoTarget target;
     Reader in{input};
     if (in.done()) return target;
+    if (auto partition = partition_target(input, file_size, partitions)) return *partition;
     if (auto share = percentage(input, file_size)) return *share;
 
     uint64_t base = 0;

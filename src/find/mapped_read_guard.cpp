@@ -65,3 +65,12 @@ MappedReadGuard::~MappedReadGuard() {
 }
 
 bool MappedReadGuard::faulted() const { return guarded.faulted != 0; }
+
+bool last_page_resident(const void* map, size_t size) {
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t last_page = (size - 1) & ~(page - 1);
+    unsigned char in_cache = 0;
+    return ::mincore(const_cast<uint8_t*>(static_cast<const uint8_t*>(map)) + last_page, size - last_page,
+                     &in_cache) == 0 &&
+           (in_cache & 1);
+}

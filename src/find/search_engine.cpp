@@ -276,7 +276,7 @@ private:
             mappable_ = false;
             return unread;
         }
-        if (!resident(map, length)) {
+        if (!last_page_resident(map, length)) {
             ::munmap(map, length);
             return unread;
         }
@@ -297,15 +297,6 @@ private:
         }
         if (faulted) return unread;
         return found < 0 ? -1 : int64_t(read_from) + found;
-    }
-
-    // Whether the block's last page is in the page cache: the kernel reads
-    // ahead in order, so when it is, the rest mostly is too. A full check
-    // costs a tenth of the scan.
-    static bool resident(void* map, size_t length) {
-        const size_t last_page = (length - 1) & ~(page_size - 1);
-        unsigned char in_cache = 0;
-        return ::mincore(static_cast<uint8_t*>(map) + last_page, length - last_page, &in_cache) == 0 && (in_cache & 1);
     }
 
     int64_t read_block(uint64_t read_from, uint64_t read_end, uint64_t first, uint64_t last, bool backward,

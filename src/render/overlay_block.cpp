@@ -5,16 +5,27 @@
 #include <algorithm>
 #include <cstring>
 
+std::string glyph_text(const std::string& utf8) {
+    std::string cells;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const uint8_t c = uint8_t(utf8[i]);
+        if (c < 0x80) {
+            cells += char(c);
+        } else if (utf8.compare(i, 3, "\u2026") == 0) {
+            cells += "...";
+        } else if ((c & 0xC0) != 0x80) {  // the first byte of another character
+            cells += '?';
+        }
+    }
+    return cells;
+}
+
 OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_t first, uint64_t end,
                                 int rows) {
     OverlayBlock block;
     std::memset(&block, 0, sizeof block);
-    size_t n = 0;
-    for (size_t i = 0; i < line.size() && n < sizeof block.text; ++i) {
-        const uint8_t c = uint8_t(line[i]);
-        if ((c & 0xC0) == 0x80) continue;  // the rest of a multi-byte character
-        block.text[n++] = c < 0x80 ? c : '?';
-    }
+    const std::string cells = glyph_text(line);
+    std::memcpy(block.text, cells.data(), std::min(cells.size(), sizeof block.text));
     block.flags[0] = line.empty() ? 0 : 1;
     block.flags[2] = rows == page_rows ? 0 : uint32_t(rows);
     if (highlight && end > first) {

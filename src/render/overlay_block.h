@@ -39,6 +39,10 @@ static_assert(status_cells <= 64);
 // read_file_at sets them; at most 2048 bytes' worth), if any are.
 void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits);
 
+// Text as the page's glyphs show it, one byte a cell: ASCII as it is, "…"
+// as three dots (the glyphs have no ellipsis), any other character as '?'.
+std::string glyph_text(const std::string& utf8);
+
 // The record for a label-line text (UTF-8; a character outside ASCII shows
 // as '?') and a highlight, either of them absent.
 OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_t first, uint64_t end,

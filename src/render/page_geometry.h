@@ -70,7 +70,7 @@ PAGE_CONST int status_cells = 60;
 // first line in the label line and one line per row below it, names in the
 // first cells of each line.
 PAGE_CONST int panel_cells = 50;
-PAGE_CONST int panel_lines = 24;
+PAGE_CONST int panel_lines = 32;
 PAGE_CONST int panel_name_cells = 9;
 PAGE_CONST int panel_margin = 4;
 PAGE_FN int panel_width_for(int cells) { return 2 * panel_margin + 6 * cells; }

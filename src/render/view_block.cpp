@@ -39,6 +39,7 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
     ubo.param[1] = float(zoom);
     load_file_window();
     refresh_inspector();
+    refresh_identify();
 
     std::memcpy(ubo.datachunk, chunk.data(), sizeof ubo.datachunk);
 }

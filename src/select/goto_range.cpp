@@ -5,11 +5,12 @@
 
 #include <cstdio>
 
-GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_t shown_offset) {
+GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_t shown_offset,
+                           const PartitionSpans& partitions) {
     GotoRange range;
     const size_t dots = input.find("..");
     if (dots == std::string::npos) {
-        const GotoTarget target = parse_goto(input, file_size, shown_offset);
+        const GotoTarget target = parse_goto(input, file_size, shown_offset, partitions);
         range.valid = target.valid;
         range.first = target.offset;
         // An empty file's one target, 0, holds no byte to select.
@@ -18,7 +19,7 @@ GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_
         return range;
     }
     range.is_range = true;
-    const GotoTarget from = parse_goto(input.substr(0, dots), file_size, shown_offset);
+    const GotoTarget from = parse_goto(input.substr(0, dots), file_size, shown_offset, partitions);
     if (!from.valid) {
         range.error = from.error;
         return range;
@@ -43,7 +44,7 @@ GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_
         }
         return range;
     }
-    const GotoTarget to = parse_goto(rest, file_size, shown_offset);
+    const GotoTarget to = parse_goto(rest, file_size, shown_offset, partitions);
     if (!to.valid) {
         range.error = to.error;
         return range;

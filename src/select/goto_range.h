@@ -1,5 +1,7 @@
 #pragma once
 
+#include "find/goto_target.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,7 +16,8 @@ struct GotoRange {
     std::string error;      // why it is not valid; empty while the input is incomplete
 };
 
-GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_t shown_offset);
+GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_t shown_offset,
+                           const PartitionSpans& partitions = {});
 
 // "7e00..7eff, 256 bytes": the range and its length, as the prompt shows them.
 std::string range_text(uint64_t first, uint64_t end);

@@ -227,6 +227,7 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
         model_.start_position = line.start;
         if (!line.charset.empty()) model_.charset = *charset_named(line.charset);
         model_.apply_start_position();
+        model_.start_partition_read();
     } catch (const std::exception& e) {
         model_error_ = e.what();
     }
@@ -262,10 +263,24 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
     if (model_.find.searching) {
         model_.on_search_notice();
     }
+    // So does its scan for embedded files.
+    while (model_.identify.scanning && model_.identify.scan_worker.snapshot().running) {
+        pause_ms(5);
+    }
+    if (model_.identify.scanning) {
+        model_.on_scan_notice();
+    }
     try {
         // The model's frames follow the viewer's rule for owing another frame.
         do {
             model_.fill_view_block(model_ubo_);
+            // The panel's type and partition lines are answered before the page is worked out.
+            model_.identify.partition_worker.wait();
+            model_.on_partition_notice();
+            while (model_.identify.type_worker.snapshot().running) {
+                pause_ms(2);
+            }
+            model_.on_type_notice();
             model_overlay_ = model_.overlay_block();
             // The model's map, too, is made to its end first.
             model_.fill_map_record(model_overlay_);

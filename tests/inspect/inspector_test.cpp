@@ -30,7 +30,7 @@ std::pair<std::string, std::string> values(const std::vector<std::string>& lines
 
 std::vector<std::string> lines_for(const std::vector<uint8_t>& bytes, uint64_t offset = 0, uint64_t length = 0) {
     const std::vector<std::string> lines = inspector_lines(bytes.data(), bytes.size(), offset, length);
-    EXPECT_EQ(lines.size(), size_t(panel_lines));
+    EXPECT_LE(lines.size() + 3, size_t(panel_lines)) << "room for the type and partition lines";
     for (const std::string& line : lines) EXPECT_LE(line.size(), size_t(panel_cells)) << line;
     return lines;
 }

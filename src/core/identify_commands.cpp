@@ -1,0 +1,173 @@
+// What the bytes are: the inspector's type and partition lines, the
+// partitions for go-to and the map, and `}` / `{` through the embedded
+// files a scan finds. Every answer comes from a worker, as an event.
+#include "core/application.h"
+
+#include "identify/identify_state.h"
+#include "map/map_slices.h"
+#include "render/overlay_block.h"
+
+#include <utility>
+
+namespace {
+
+const std::string ellipsis = "\u2026";
+
+// A panel line: its name in the name cells, the value cut to the rest.
+std::string panel_line(const std::string& name, const std::string& value) {
+    std::string text = name;
+    text.resize(panel_name_cells, ' ');
+    return glyph_text(text + cut_to_cells(value, panel_cells - panel_name_cells));
+}
+
+}  // namespace
+
+void Application::start_partition_read() {
+    identify.partitions_size = file_size;
+    identify.partitions_reading = true;
+    identify.partitions_generation = identify.partition_worker.start(fname);
+}
+
+void Application::on_partition_notice() {
+    const PartitionWorker::State state = identify.partition_worker.snapshot();
+    if (state.generation != identify.partitions_generation || state.running) return;
+    identify.partitions_reading = false;
+    identify.partitions = state.table;
+    identify.partitions_known = true;
+    find.partitions = partition_spans(identify.partitions);
+    // The file may have changed size while it was read.
+    if (identify.partitions_size != file_size) start_partition_read();
+    // Drawn only where it shows: the panel, the map, or a go-to prompt's preview.
+    if (inspector.open || file_map.on || find.prompt == FindState::Prompt::Goto) need_redraw = true;
+}
+
+void Application::refresh_identify() {
+    if (!identify.partitions_reading && identify.partitions_size != file_size) start_partition_read();
+    if (!inspector.open) {
+        identify.type_asked = false;  // the file may change while the panel is hidden
+        return;
+    }
+    const uint64_t wanted = selection.active ? selection.first() : uint64_t(offset);
+    if (identify.type_asked && identify.type_offset == wanted && identify.type_size == file_size) return;
+    identify.type_asked = true;
+    identify.type_offset = wanted;
+    identify.type_size = file_size;
+    identify.type_text = ellipsis;
+    identify.type_generation = identify.type_worker.ask(fname, wanted);
+}
+
+void Application::on_type_notice() {
+    const TypeWorker::State state = identify.type_worker.snapshot();
+    if (state.generation != identify.type_generation || state.running) return;
+    identify.type_text = type_value(state);
+    if (inspector.open) need_redraw = true;
+}
+
+std::vector<std::string> Application::identify_panel_lines() const {
+    std::vector<std::string> lines{"", panel_line("type:", identify.type_text)};
+    if (!identify.partitions_known) {
+        lines.push_back(panel_line("in:", ellipsis));
+    } else if (const std::string where = where_text(identify.partitions, identify.type_offset); !where.empty()) {
+        lines.push_back(panel_line("in:", where));
+    }
+    return lines;
+}
+
+void Application::add_identify_ticks(OverlayBlock& overlay, int track_rows) const {
+    const auto tick = [&](uint64_t at) {
+        if (at >= file_size) return;
+        const int row = first_slice_with(at, file_size, track_rows);
+        if (row >= 0 && row < track_rows) overlay.map[row] |= 0x80;
+    };
+    for (const Partition& p : identify.partitions.partitions) {
+        tick(p.first);
+        tick(p.end);
+    }
+    for (const EmbeddedFile& f : identify.files) tick(f.start);
+}
+
+bool Application::on_identify_key(const SDL_Keysym& key) {
+    if (key.sym != SDLK_ESCAPE || !identify.scanning || find.prompt != FindState::Prompt::None) return false;
+    identify.pending_step = 0;
+    identify.scan_worker.stop();  // its last notice reports the cancel
+    return true;
+}
+
+bool Application::on_identify_text(const std::string& typed) {
+    if (typed != "}" && typed != "{") return false;
+    const bool backward = typed == "{";
+    if (identify.scanned) {
+        go_to_embedded_file(backward);
+        return true;
+    }
+    identify.pending_step = backward ? -1 : 1;
+    if (!identify.scanning) {
+        identify.scanning = true;
+        identify.changed_while_scanning = false;
+        identify.scan_generation = identify.scan_worker.start(fname);
+        status_line.put("scan", scan_progress(EmbeddedScanProgress{0, file_size, 0}));
+        need_redraw = true;
+    }
+    return true;
+}
+
+void Application::on_scan_notice() {
+    const ScanWorker::State state = identify.scan_worker.snapshot();
+    if (state.generation != identify.scan_generation || !identify.scanning) return;
+    need_redraw = true;
+    if (state.running) {
+        status_line.put("scan", scan_progress(state.progress));
+        return;
+    }
+    identify.scanning = false;
+    status_line.remove("scan");
+    const int step = std::exchange(identify.pending_step, 0);
+    switch (state.outcome.kind) {
+        case EmbeddedScanOutcome::Kind::Done:
+            identify.files = state.outcome.files;
+            identify.current = -1;
+            // A scan of a file that changed on the way serves the step it was started for, once.
+            identify.scanned = !identify.changed_while_scanning;
+            if (identify.scanned) status_line.put("scan", scan_count(identify.files.size()));
+            if (step != 0) go_to_embedded_file(step < 0);
+            break;
+        case EmbeddedScanOutcome::Kind::Cancelled: find.status = "scan cancelled"; break;
+        case EmbeddedScanOutcome::Kind::Failed: find.status = "scan failed: " + state.outcome.error; break;
+    }
+}
+
+void Application::go_to_embedded_file(bool backward) {
+    const std::vector<EmbeddedFile>& files = identify.files;
+    if (files.empty()) {
+        find.status = "no embedded files found";
+        need_redraw = true;
+        return;
+    }
+    // On the file last reached, step from it; else from the selection or the first shown byte.
+    int64_t current = identify.current;
+    if (current >= 0 && (current >= int64_t(files.size()) || !selection.active ||
+                         selection.first() != files[size_t(current)].start)) {
+        current = -1;
+    }
+    const uint64_t position = selection.active ? selection.first() : uint64_t(offset);
+    const int64_t index = step_embedded(files, current, position, selection.active, backward);
+    const EmbeddedFile& file = files[size_t(index)];
+    const SavedView left = current_view();
+    // From the file's start through its signature, which for most kinds is
+    // the signature alone: the panel then describes the file the label names.
+    const uint64_t end = std::min(file.signature_at + file.signature_length, file_size);
+    selection.set(file.start, std::max(end, file.start + 1));
+    offset = int64_t(file.start & ~uint64_t(row_bytes - 1));
+    identify.current = index;
+    find.status = embedded_label(file);
+    record_jump(left);
+    need_redraw = true;
+}
+
+void Application::on_identify_file_change() {
+    if (identify.scanned) status_line.remove("scan");
+    identify.scanned = false;
+    identify.files.clear();
+    identify.current = -1;
+    if (identify.scanning) identify.changed_while_scanning = true;
+}

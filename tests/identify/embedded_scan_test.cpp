@@ -1,0 +1,180 @@
+#include "identify/embedded_scan.h"
+#include "identify/identify_state.h"
+#include "identify/identify_workers.h"
+#include "identify/magic_describer.h"
+#include "identify/signatures.h"
+#include "identify/type_worker.h"
+#include "render/overlay_block.h"
+#include "support/temp_file.h"
+#include "support/worker_notices_wait.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const uint64_t KiB = 1024;
+const uint64_t MiB = KiB * KiB;
+
+const std::vector<uint8_t> gzip = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03};
+const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                  0,    0,   0,   16,  0,    0,    0,    16,   8, 2, 0, 0,  0};
+const std::vector<uint8_t> xz = {0xfd, '7', 'z', 'X', 'Z', 0, 0, 4};
+const std::vector<uint8_t> elf = {0x7f, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// A tar header: a name, a mode, the magic, and the checksum libmagic checks.
+std::vector<uint8_t> tar_header() {
+    std::vector<uint8_t> header(512, 0);
+    const std::string fields[][2] = {{"0", "a.txt"}, {"100", "0000644"}, {"124", "00000000000"}, {"257", "ustar"},
+                                     {"263", "00"}};
+    for (const auto& field : fields) std::copy(field[1].begin(), field[1].end(), header.begin() + std::stoi(field[0]));
+    std::fill(header.begin() + 148, header.begin() + 156, ' ');
+    unsigned sum = 0;
+    for (uint8_t b : header) sum += b;
+    std::snprintf(reinterpret_cast<char*>(header.data()) + 148, 8, "%06o", sum);
+    return header;
+}
+
+EmbeddedScanOutcome scan(const TempFile& file, size_t block) {
+    const int fd = ::open(file.path().c_str(), O_RDONLY);
+    std::atomic<bool> cancel{false};
+    EmbeddedScanOutcome outcome = scan_embedded(fd, cancel, [](const EmbeddedScanProgress&) {}, block);
+    ::close(fd);
+    return outcome;
+}
+
+// Random bytes with a hole between 1 and 2 MiB, and signatures planted
+// across block edges (64 KiB blocks), beside the hole, and past a block's
+// end from the start of their file; candidates that the quick checks or
+// libmagic reject are planted too.
+class PlantedFile : public ::testing::Test {
+protected:
+    PlantedFile() : file(3 * MiB, 0, random_bytes(MiB, 7)) {
+        file.write_at(2 * MiB, random_bytes(MiB, 8));
+        file.write_at(64 * KiB - 1, gzip);          // across the first block edge
+        file.write_at(128 * KiB, png);              // a block's first byte
+        file.write_at(MiB - elf.size(), elf);       // its last byte the hole's first
+        file.write_at(2 * MiB, xz);                 // the first byte after the hole
+        file.write_at(2 * MiB + 192 * KiB - 100, tar_header());  // its signature in the next block
+        // Rejected by the quick checks: bad gzip flags, a cpio header without its digits.
+        file.write_at(2 * MiB + 300 * KiB, {0x1f, 0x8b, 0x08, 0xff, 0, 0, 0, 0, 9, 99});
+        file.write_at(2 * MiB + 310 * KiB, {'0', '7', '0', '7', '0', '1', 0, 0, 0, 0});
+        // A GPT header's signature among random bytes passes them, and libmagic calls it "data".
+        file.write_at(2 * MiB + 400 * KiB, {'E', 'F', 'I', ' ', 'P', 'A', 'R', 'T', 0, 0, 1, 0, 92, 0, 0, 0});
+    }
+    TempFile file;
+    const std::vector<uint64_t> starts = {64 * KiB - 1, 128 * KiB, MiB - elf.size(), 2 * MiB, 2 * MiB + 192 * KiB - 100};
+};
+
+TEST_F(PlantedFile, FindsEachPlantedFileOnceWithLibmagicsDescription) {
+    for (size_t block : {size_t{64} << 10, size_t{4} << 20}) {
+        const EmbeddedScanOutcome outcome = scan(file, block);
+        ASSERT_EQ(outcome.kind, EmbeddedScanOutcome::Kind::Done);
+        ASSERT_EQ(outcome.files.size(), starts.size()) << block;
+        for (size_t i = 0; i < starts.size(); ++i) EXPECT_EQ(outcome.files[i].start, starts[i]) << i;
+        EXPECT_EQ(outcome.files[0].description.rfind("gzip compressed data, from Unix", 0), 0u);
+        EXPECT_EQ(outcome.files[1].description.rfind("PNG image data, 16 x 16", 0), 0u);
+        EXPECT_EQ(outcome.files[2].description.rfind("ELF 64-bit LSB", 0), 0u);
+        EXPECT_EQ(outcome.files[3].description.rfind("XZ compressed data", 0), 0u);
+        EXPECT_NE(outcome.files[4].description.find("tar archive"), std::string::npos);
+        EXPECT_EQ(outcome.files[4].signature_at, starts[4] + 257);
+        EXPECT_EQ(outcome.files[4].signature_length, 5u);
+        EXPECT_EQ(outcome.file_size, 3 * MiB);
+    }
+    // The GPT candidate was libmagic's to reject: the quick check passes it.
+    const Signature& gpt = signatures().back();
+    const uint8_t header[16] = {'E', 'F', 'I', ' ', 'P', 'A', 'R', 'T', 0, 0, 1, 0, 92, 0, 0, 0};
+    ASSERT_EQ(gpt.bytes, "EFI PART");
+    EXPECT_TRUE(plausible(gpt, header, 512, sizeof header));
+}
+
+// `}` and `{` walk the files in order from where the view stands, and wrap.
+TEST_F(PlantedFile, StepsForwardAndBackwardAndWrap) {
+    const std::vector<EmbeddedFile> files = scan(file, 64 << 10).files;
+    ASSERT_EQ(files.size(), 5u);
+    const struct {
+        int64_t current;
+        uint64_t position;
+        bool past, backward;
+        int64_t expected;
+    } cases[] = {
+        {-1, 0, false, false, 0},              // from the first shown byte
+        {-1, 128 * KiB, false, false, 1},      // a file at the first shown byte is reached
+        {-1, 128 * KiB, true, false, 2},       // past the selection's first byte
+        {-1, 3 * MiB - 1, false, false, 0},    // wraps to the first
+        {-1, 128 * KiB, false, true, 0},       // back: the last before
+        {-1, 0, false, true, 4},               // wraps to the last
+        {4, 0, true, false, 0},                // from the tar reached, whose signature lies past its start
+        {4, 0, true, true, 3},
+        {0, 0, true, true, 4},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(step_embedded(files, c.current, c.position, c.past, c.backward), c.expected)
+            << c.current << " " << c.position << " " << c.backward;
+    }
+    EXPECT_EQ(step_embedded({}, -1, 0, false, false), -1);
+}
+
+TEST(EmbeddedScan, LabelsAreCutToTheLine) {
+    EmbeddedFile file{0x40, 0x40, 3, "gzip compressed data, from Unix"};
+    EXPECT_EQ(embedded_label(file), "gzip compressed data, from Unix at 40");
+    file.description = std::string(80, 'x');
+    const std::string label = embedded_label(file);
+    EXPECT_EQ(label, std::string(51, 'x') + "\u2026 at 40");  // 51 + 3 dots + 6 cells: the line's 60
+    EXPECT_EQ(cut_to_cells("PNG image data", 41), "PNG image data");
+    // The page's glyphs have no ellipsis: it takes three cells of dots.
+    EXPECT_EQ(glyph_text("type: \u2026 caf\u00e9"), "type: ... caf?");
+    EXPECT_EQ(glyph_text(cut_to_cells("caf\u00e9 au lait", 6)), "caf...");
+}
+
+// The type line's answer comes from the worker as an event; without the
+// magic database it says so.
+TEST(TypeWorker, DescribesTheDataAtAnOffsetAndNamesAMissingDatabase) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    TempFile file(8192, 4096, png);
+    TypeWorker worker;
+    worker.ask(file.path(), 0);
+    const uint64_t second = worker.ask(file.path(), 4096);
+    const TypeWorker::State state = wait_for_end(worker, second);
+    EXPECT_EQ(state.generation, second);
+    EXPECT_EQ(state.offset, 4096u);
+    EXPECT_EQ(type_value(state).rfind("PNG image data, 16 x 16, 8-bit/color RGB", 0), 0u) << type_value(state);
+    SDL_Quit();
+
+    setenv("MAGIC", "/nonexistent/magic.mgc", 1);
+    MagicDescriber missing;
+    const EmbeddedScanOutcome unconfirmed = scan(file, 4096);
+    unsetenv("MAGIC");
+    EXPECT_EQ(unconfirmed.kind, EmbeddedScanOutcome::Kind::Failed);
+    EXPECT_EQ(unconfirmed.error, "no magic database");
+    EXPECT_FALSE(missing.loaded());
+    EXPECT_EQ(type_value(describe_at(missing, file.path(), 4096)), "unknown (no magic database)");
+}
+
+// The scan worker reports through the event queue, is cancelled by stop,
+// and a new scan replaces a running one.
+TEST(ScanWorker, NotifiesCancelsAndReplaces) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    TempFile long_file(random_bytes(size_t{64} << 20, 11));
+    TempFile short_file(1 << 20, 5000, gzip);
+    ScanWorker worker;
+    worker.start(long_file.path());
+    worker.stop();
+    EXPECT_FALSE(worker.snapshot().running);
+    EXPECT_EQ(worker.snapshot().outcome.kind, EmbeddedScanOutcome::Kind::Cancelled);
+
+    worker.start(long_file.path());
+    const uint64_t second = worker.start(short_file.path());
+    const ScanWorker::State state = wait_for_end(worker, second);
+    EXPECT_EQ(state.generation, second);
+    ASSERT_EQ(state.outcome.files.size(), 1u);
+    EXPECT_EQ(state.outcome.files[0].start, 5000u);
+    SDL_Quit();
+}
+
+}  // namespace
