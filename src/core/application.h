@@ -190,7 +190,8 @@ public:
     // Ctrl+S, Enter in the save prompt and Esc while one runs; they change
     // `transfer` and `find`'s prompt and status, never the selection.
     bool on_transfer_key(const SDL_Keysym& key);
-    void start_save(const std::string& name, bool replace);
+    // Saves bytes [first, end), the range chosen when Ctrl+S was pressed.
+    void start_save(const std::string& name, bool replace, uint64_t first, uint64_t end);
     void start_copy(TransferWorker::Job::Kind kind);
     void on_transfer_notice();
 

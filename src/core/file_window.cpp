@@ -42,23 +42,31 @@ bool ShownFile::refill(bool name_in_errors) {
     if (!live.shown) {
         // The first read: a file that cannot be shown ends the run.
         chunk.assign(chunk_capacity, 0);
-        const FileRead read = read_file_at(path, chunk_offset, chunk_capacity, chunk.data());
+        live.unreadable.assign(chunk_capacity / 8, 0);
+        const FileRead read = read_file_at(path, chunk_offset, chunk_capacity, chunk.data(), live.unreadable.data());
         refuse_unshowable(read, name_in_errors ? path : nullptr);
         size = read.size;
         character_device = read.character_device;
+        note_unreadable(read);
         live.shown = true;
     } else {
         // Later the page keeps the bytes it has, and the label line says why.
         live.fresh_window.assign(chunk_capacity, 0);
-        const FileRead read = read_file_at(path, chunk_offset, chunk_capacity, live.fresh_window.data());
+        live.fresh_unreadable.assign(chunk_capacity / 8, 0);
+        const FileRead read = read_file_at(path, chunk_offset, chunk_capacity, live.fresh_window.data(),
+                                           live.fresh_unreadable.data());
         live.error = read.error;
         if (read.failure != FileRead::Failure::None) {
             if (chunk.empty()) {
-                chunk.assign(chunk_capacity, 0);  // a window never read has nothing to keep
+                // A window never read has nothing to keep: none of it is data.
+                chunk.assign(chunk_capacity, 0);
+                live.unreadable.assign(chunk_capacity / 8, 0xFF);
             }
             return true;
         }
         chunk.swap(live.fresh_window);
+        live.unreadable.swap(live.fresh_unreadable);
+        note_unreadable(read);
         size = read.size;
     }
     // This frame was described with the old size: draw once more with the new one.
@@ -66,13 +74,19 @@ bool ShownFile::refill(bool name_in_errors) {
     return true;
 }
 
-int64_t ShownFile::read_at(uint64_t position, uint64_t length, uint8_t* buffer) {
+FileRead ShownFile::read_at(uint64_t position, uint64_t length, uint8_t* buffer) {
     ++reads;
     const FileRead read = read_file_at(path, position, length, buffer);
-    refuse_unshowable(read, nullptr);
-    size = read.size;
-    character_device = read.character_device;
-    return int64_t(read.done);
+    if (read.failure == FileRead::Failure::None) {
+        size = read.size;
+    }
+    return read;
+}
+
+void ShownFile::note_unreadable(const FileRead& read) {
+    live.unreadable_count = read.unreadable;
+    live.unreadable_first = read.first_unreadable;
+    live.unreadable_error = read.read_error;
 }
 
 uint64_t Application::view_size() const {

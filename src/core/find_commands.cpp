@@ -232,6 +232,10 @@ void Application::on_search_notice() {
         case SearchOutcome::Kind::NotFound: find.status = "not found"; break;
         case SearchOutcome::Kind::Cancelled: find.status = "search cancelled"; break;
         case SearchOutcome::Kind::Failed: find.status = "search failed: " + outcome.error; break;
+        case SearchOutcome::Kind::Changed: find.status = "the file changed: search again"; break;
+    }
+    if (outcome.unreadable > 0 && outcome.kind != SearchOutcome::Kind::Changed) {
+        find.status += "; cannot read " + hex_offset(outcome.unreadable) + " bytes";
     }
 }
 
@@ -244,5 +248,6 @@ OverlayBlock Application::overlay_block() const {
         add_inspector_panel(block);
     }
     add_status_line(block);
+    add_unreadable(block, live.unreadable);
     return block;
 }

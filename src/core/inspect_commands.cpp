@@ -31,21 +31,38 @@ void Application::refresh_inspector() {
     if (inspector.read && inspector.read_offset == wanted && inspector.read_size == file.size) {
         return;
     }
-    inspector.read = true;
-    inspector.read_offset = wanted;
-    std::memset(inspector.bytes, 0, sizeof inspector.bytes);
     const uint64_t count = wanted < file.size ? std::min<uint64_t>(sizeof inspector.bytes, file.size - wanted) : 0;
+    uint8_t bytes[sizeof inspector.bytes] = {};
+    uint64_t readable = count;  // values end at the first byte that could not be read: they show "-"
     if (wanted >= file.chunk_offset && wanted - file.chunk_offset + count <= file.chunk.size()) {
-        std::memcpy(inspector.bytes, file.chunk.data() + (wanted - file.chunk_offset), count);
-        inspector.count = unsigned(count);
+        std::memcpy(bytes, file.chunk.data() + (wanted - file.chunk_offset), count);
+        const std::vector<uint8_t>& unreadable = file.live.unreadable;
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t at = wanted - file.chunk_offset + i;
+            if (at / 8 < unreadable.size() && (unreadable[at / 8] >> (at % 8)) & 1) {
+                readable = i;
+                break;
+            }
+        }
     } else {
+        // Outside the window the panel reads for itself, as a later read of
+        // the window does: a file that went keeps the panel and says so.
         const uint64_t known_size = file.size;
-        inspector.count = unsigned(file.read_at(wanted, count, inspector.bytes));
+        const FileRead read = file.read_at(wanted, count, bytes);
+        if (read.failure != FileRead::Failure::None) {
+            file.live.error = read.error;
+            return;
+        }
+        readable = read.unreadable ? read.first_unreadable - wanted : read.done;
         // As for the window: this frame was described with the old size.
         if (file.size != known_size) {
             file.size_changed = true;
         }
     }
+    inspector.read = true;
+    inspector.read_offset = wanted;
+    std::memcpy(inspector.bytes, bytes, sizeof bytes);
+    inspector.count = unsigned(readable);
     inspector.read_size = file.size;
 }
 

@@ -1,6 +1,7 @@
 #include "core/application.h"
 #include "core/window_icon.h"
 #include "core/window_title.h"
+#include "transfer/x_errors.h"
 
 #include <cstdlib>
 #include <stdexcept>
@@ -48,10 +49,13 @@ void Application::mainLoop() {
         bool quit = false;
         SDL_Event event;
         if (!need_redraw) {
-            if (!SDL_WaitEvent(&event)) {
-                fail_with_sdl_reason("failed to wait for events!");
+            // A wait that fails (SDL's wait can return early under load) is
+            // no reason to end: the events are polled, and the wait comes again.
+            if (SDL_WaitEvent(&event)) {
+                handle_event(event, quit);
+            } else {
+                SDL_Delay(5);
             }
-            handle_event(event, quit);
         }
         while (SDL_PollEvent(&event)) {
             handle_event(event, quit);
@@ -76,6 +80,10 @@ void Application::initWindow() {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         fail_with_sdl_reason("failed to start SDL video!");
     }
+    // In place of SDL's, which hands X errors on to Xlib's, which exits:
+    // answering a program that asked for the clipboard and is gone must not
+    // end the viewer.
+    install_x_error_handler();
     // Without a reachable display SDL falls back, unasked, to a driver that
     // draws nowhere; say what is missing rather than what that driver lacks.
     const char* driver = SDL_GetCurrentVideoDriver();

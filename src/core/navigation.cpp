@@ -35,6 +35,20 @@ int64_t function_key_step(SDL_Keycode key) {
 
 }  // namespace
 
+namespace {
+
+// A key that is neither typing nor a modifier is a command of its own: it
+// cancels an m or ' that waits for a mark's name.
+bool ends_pending_mark(SDL_Keycode key) {
+    if (!(key & SDLK_SCANCODE_MASK)) return key < 0x20 || key == 0x7f;  // Return, Esc, Tab, Backspace, Delete
+    const SDL_Scancode code = SDL_Scancode(key & ~SDLK_SCANCODE_MASK);
+    const bool modifier = (code >= SDL_SCANCODE_LCTRL && code <= SDL_SCANCODE_RGUI) || code == SDL_SCANCODE_MODE ||
+                          code == SDL_SCANCODE_CAPSLOCK;
+    return !modifier;
+}
+
+}  // namespace
+
 void Application::handle_event(const SDL_Event& event, bool& quit) {
     // Shift reverses the F-keys; read live so that a Shift held across a
     // focus change still counts.
@@ -67,7 +81,9 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_identify_key(event.key.keysym) || on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
                 on_history_key(event.key.keysym)) {
                 text_key.reset();  // a key that did something types nothing too
+                navigation_memory.pending = PendingMark::None;  // nor is it a mark's name
             } else {
+                if (ends_pending_mark(event.key.keysym.sym)) navigation_memory.pending = PendingMark::None;
                 const SavedView before = current_view();
                 on_key_down(event.key.keysym.sym, fkey_direction);
                 if (is_jump_key(event.key.keysym.sym)) record_jump(before);

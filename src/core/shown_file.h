@@ -29,7 +29,9 @@ struct ShownFile {
     // bytes and records why in `live`. Returns whether it read.
     bool refill(bool name_in_errors = false);
     // Reads up to `length` bytes at `position` outside the window, counting
-    // the read and learning the size; returns the count. Throws as the first
-    // read does.
-    int64_t read_at(uint64_t position, uint64_t length, uint8_t* buffer);
+    // the read and learning the size. A failure is returned, never thrown:
+    // reads after the start keep what is shown.
+    FileRead read_at(uint64_t position, uint64_t length, uint8_t* buffer);
+    // Keeps the count, place and reason of the window's unreadable bytes for the label line.
+    void note_unreadable(const FileRead& read);
 };

@@ -61,14 +61,15 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
         if (!enter) return false;  // the prompt's editing keys
         if (find.input.empty()) return true;
         find.prompt = FindState::Prompt();
-        start_save(find.input, false);
+        start_save(find.input, false, find.save_first, find.save_end);
         return true;
     }
     if (!transfer.replace_name.empty()) {
         const std::string name = std::move(transfer.replace_name);
         transfer.replace_name.clear();
         if (enter) {
-            start_save(name, true);
+            // The range asked about, not whatever is selected now.
+            start_save(name, true, transfer.job.first, transfer.job.first + transfer.job.length);
             return true;
         }
         if (key.sym == SDLK_ESCAPE) {
@@ -92,7 +93,10 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
     }
     if (save) {
         open_prompt(FindState::Prompt::Save, false);
+        // The range is the one the prompt opens for, in the focused file's offsets.
         const auto [first, end] = focused_selection();
+        find.save_first = first;
+        find.save_end = end;
         find.input = default_save_name(focused_file().path, first, end > first ? end - 1 : first);
         return true;
     }
@@ -110,7 +114,7 @@ void Application::start_copy(TransferWorker::Job::Kind kind) {
     const auto [first, end] = focused_selection();
     const uint64_t length = end - first;
     if (length > copy_limit) {
-        find.status = "too large to copy (" + size_text(length) + "): Ctrl+S saves it";
+        find.status = "too large to copy (" + exact_size_text(length) + "): Ctrl+S saves it";
         return;
     }
     TransferWorker::Job job;
@@ -124,10 +128,18 @@ void Application::start_copy(TransferWorker::Job::Kind kind) {
     find.status = "copying  Esc cancels";
 }
 
-void Application::start_save(const std::string& name, bool replace) {
+void Application::start_save(const std::string& name, bool replace, uint64_t first, uint64_t end) {
+    need_redraw = true;
+    // The file may have shrunk since the range was chosen (a log rotated by
+    // copy and truncate): never write fewer bytes than the range. The worker
+    // checks again as it copies.
+    const FileRead now = read_file_at(focused_file().path, 0, 0, nullptr);
+    if (now.failure == FileRead::Failure::None && end > now.size) {
+        find.status = "the selection is past the end of the file now; nothing written";
+        return;
+    }
     TransferWorker::Job job;
     job.kind = TransferWorker::Job::Kind::Save;
-    const auto [first, end] = focused_selection();
     job.path = focused_file().path;
     job.first = first;
     job.length = end - first;
@@ -137,7 +149,6 @@ void Application::start_save(const std::string& name, bool replace) {
     transfer.generation = transfer.worker.start(std::move(job));
     transfer.busy = true;
     find.status = save_progress_line(0, transfer.job.length, 0);
-    need_redraw = true;
 }
 
 void Application::on_transfer_notice() {

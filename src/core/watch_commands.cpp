@@ -41,6 +41,6 @@ std::string Application::label_line() const {
     if (transfer.copy_menu) return "copy as: h hex, t text, c C array, b base64, x dump, p Python bytes";
     // Go-to is typed in the focused file's offsets.
     const std::string line = find.line(focused_file().size, focused_offset(uint64_t(offset)));
-    if (!line.empty()) return line;
-    return comparing() && live.line().empty() ? file_b.live.line() : live.line();
+    if (!line.empty()) return fit_label_line(line);
+    return fit_label_line(comparing() && live.line().empty() ? file_b.live.line() : live.line());
 }

@@ -58,6 +58,8 @@ bool typed_as_text(const std::string& input) {
 
 }  // namespace
 
+std::string fit_label_line(const std::string& text) { return tail(text, line_characters); }
+
 std::string hex_offset(uint64_t value) {
     char text[24];
     std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
@@ -92,7 +94,7 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
             after = "  " + target.error;
         }
     } else if (prompt == Prompt::Save) {
-        head = "save to: ";
+        head = "save " + hex_offset(save_first) + ".." + hex_offset(save_end - 1) + " to: ";
     } else {
         head = text_mode ? (ignore_case ? "find text, any case: \"" : "find text: \"") : "find: ";
         if (backward) head = "back " + head;

@@ -27,11 +27,19 @@ struct FindState {
     std::string last_input;
     bool last_text_mode = false, last_ignore_case = false;
     PartitionSpans partitions;   // for p2 and p2$ in the go-to prompt
+    // The range the save prompt was opened for: what Enter saves, whatever
+    // the selection does meanwhile.
+    uint64_t save_first = 0;
+    uint64_t save_end = 0;
 
     SearchPattern pattern() const;
     // The label line's text, or "" for the normal label line.
     std::string line(uint64_t file_size, uint64_t shown_offset) const;
 };
+
+// A text for the label line: one longer than the line keeps its end (the
+// reason, in a message), behind a "<".
+std::string fit_label_line(const std::string& text);
 
 // Offsets as the page shows them (lower-case hexadecimal) and as decimals
 // are written in the go-to prompt.

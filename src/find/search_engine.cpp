@@ -114,6 +114,8 @@ public:
           block_(std::max<size_t>(block_bytes, alignment)), skip_holes_(matcher_.needs_data()),
           report_every_(report_every), last_report_(std::chrono::steady_clock::now()) {}
 
+    uint64_t unreadable() const { return unreadable_; }
+
     SearchOutcome failed(const std::string& error) {
         SearchOutcome outcome;
         outcome.kind = SearchOutcome::Kind::Failed;
@@ -308,20 +310,48 @@ private:
             buffer_size_ = buffer_ ? capacity : 0;
             if (!buffer_) return -3;
         }
+        // A read that fails is tried again in sectors: the ones that cannot
+        // be read split the block into runs of bytes that were, and a match
+        // lies within one run.
+        runs_.clear();
         size_t got = 0;
+        size_t run_start = 0;
+        bool stepping = false;
         while (got < length) {
-            const ssize_t r = ::pread(fd_, buffer_.get() + got, length - got, off_t(read_from + got));
+            const uint64_t at = read_from + got;
+            const size_t step = stepping ? size_t(std::min<uint64_t>(length - got, sector - at % sector)) : length - got;
+            const ssize_t r = ::pread(fd_, buffer_.get() + got, step, off_t(at));
             if (r < 0 && errno == EINTR) continue;
-            if (r < 0) return -3;
             if (r == 0) {
                 shrank();
                 break;
             }
-            got += size_t(r);
+            if (r > 0) {
+                got += size_t(r);
+                continue;
+            }
+            if (!stepping) {
+                stepping = true;
+                continue;
+            }
+            // Counted where the block's own matches start, so that no byte counts twice.
+            const uint64_t counted_from = std::max(at, first), counted_end = std::min(at + step, last);
+            if (counted_end > counted_from) unreadable_ += counted_end - counted_from;
+            if (got > run_start) runs_.push_back({run_start, got});
+            got += step;
+            run_start = got;
         }
-        const int64_t found = matcher_.find(buffer_.get(), got, size_t(first - read_from),
-                                            size_t(std::min<uint64_t>(last, read_from + got) - read_from), backward);
-        return found < 0 ? -1 : int64_t(read_from) + found;
+        if (got > run_start) runs_.push_back({run_start, got});
+        const size_t from = size_t(first - read_from);
+        const size_t to = size_t(std::min<uint64_t>(last, read_from + got) - read_from);
+        for (size_t i = 0; i < runs_.size(); ++i) {
+            const auto [begin, end] = runs_[backward ? runs_.size() - 1 - i : i];
+            const size_t a = std::max(from, begin), b = std::min(to, end);
+            if (a >= b) continue;
+            const int64_t found = matcher_.find(buffer_.get() + begin, end - begin, a - begin, b - begin, backward);
+            if (found >= 0) return int64_t(read_from + begin) + found;
+        }
+        return -1;
     }
 
     void report(uint64_t position) {
@@ -351,6 +381,9 @@ private:
     std::unique_ptr<uint8_t, Free> buffer_;
     size_t buffer_size_ = 0;
     std::chrono::steady_clock::time_point last_report_;
+    static constexpr uint64_t sector = 512;  // the step past a read that failed
+    std::vector<std::pair<size_t, size_t>> runs_;  // of the last block read: bytes that were read
+    uint64_t unreadable_ = 0;
 };
 
 }  // namespace
@@ -369,12 +402,20 @@ SearchOutcome run_search(int fd, const SearchRequest& request, const std::atomic
         request.backward ? Pass{0, from, false} : Pass{from, scan.size(), false},
         request.backward ? Pass{from, scan.size(), true} : Pass{0, std::min(scan.size(), from + n - 1), true},
     };
+    SearchOutcome outcome;
     for (const Pass& pass : passes) {
         if (pass.wrapped && !request.wrap) break;
         const int64_t found = scan.range(pass.first, pass.last, request.backward);
-        if (found == -2) return SearchOutcome{SearchOutcome::Kind::Cancelled, 0, false, ""};
+        if (found == -2) {
+            outcome = SearchOutcome{SearchOutcome::Kind::Cancelled, 0, false, ""};
+            break;
+        }
         if (found == -3) return scan.failed(std::string("read error: ") + std::strerror(errno));
-        if (found >= 0) return SearchOutcome{SearchOutcome::Kind::Found, uint64_t(found), pass.wrapped, ""};
+        if (found >= 0) {
+            outcome = SearchOutcome{SearchOutcome::Kind::Found, uint64_t(found), pass.wrapped, ""};
+            break;
+        }
     }
-    return SearchOutcome{};
+    outcome.unreadable = scan.unreadable();
+    return outcome;
 }

@@ -23,11 +23,12 @@ struct SearchProgress {
 };
 
 struct SearchOutcome {
-    enum class Kind { Found, NotFound, Cancelled, Failed };
+    enum class Kind { Found, NotFound, Cancelled, Failed, Changed };  // Changed: another file is at the path now
     Kind kind = Kind::NotFound;
     uint64_t offset = 0;     // of the match
     bool wrapped = false;    // the match lies past the end the search started towards
     std::string error;
+    uint64_t unreadable = 0; // bytes that could not be read, and were passed over
 };
 
 // Searches the open file `fd` in blocks of `block_bytes`: scanned in place
@@ -40,7 +41,9 @@ struct SearchOutcome {
 // start, or up to its new end if it shrinks; a fault in a mapping past that
 // end is caught. Memory is at most three blocks, whatever the file's size:
 // the mapping, a buffer once a block was read, and a folded copy for a
-// search in any case.
+// search in any case. A read that fails is retried past its failure in
+// sectors; the bytes that cannot be read match nothing, and the outcome
+// counts them.
 SearchOutcome run_search(int fd, const SearchRequest& request, const std::atomic<bool>& cancel,
                          const std::function<void(const SearchProgress&)>& progress,
                          size_t block_bytes = size_t{4} << 20,

@@ -8,6 +8,22 @@
 #include <algorithm>
 #include <chrono>
 
+SearchOutcome as_shown(const SearchOutcome& outcome, int fd, const std::string& path, uint64_t pattern_length) {
+    struct stat searched {}, now {};
+    const bool at_path = ::stat(path.c_str(), &now) == 0;
+    if (at_path && ::fstat(fd, &searched) == 0 && (now.st_dev != searched.st_dev || now.st_ino != searched.st_ino) &&
+        outcome.kind != SearchOutcome::Kind::Cancelled) {
+        return SearchOutcome{SearchOutcome::Kind::Changed, 0, false, "", outcome.unreadable};
+    }
+    // A file that shrank while it was searched no longer holds the match:
+    // the page could not show it.
+    if (outcome.kind == SearchOutcome::Kind::Found &&
+        (!at_path || (S_ISREG(now.st_mode) && outcome.offset + pattern_length > uint64_t(now.st_size)))) {
+        return SearchOutcome{SearchOutcome::Kind::NotFound, 0, false, "", outcome.unreadable};
+    }
+    return outcome;
+}
+
 Uint32 SearchWorker::event_type() {
     static const Uint32 type = SDL_RegisterEvents(1);
     return type;
@@ -53,15 +69,8 @@ void SearchWorker::run(std::string path, SearchRequest request, uint64_t generat
             state.seconds = elapsed();
             publish(state);
         });
+        state.outcome = as_shown(state.outcome, fd, path, request.pattern.bytes.size());
         ::close(fd);
-        // A file that shrank while it was searched no longer holds the
-        // match: the page could not show it.
-        struct stat now {};
-        if (state.outcome.kind == SearchOutcome::Kind::Found &&
-            (::stat(path.c_str(), &now) != 0 ||
-             (S_ISREG(now.st_mode) && state.outcome.offset + request.pattern.bytes.size() > uint64_t(now.st_size)))) {
-            state.outcome = SearchOutcome{};
-        }
     }
     state.running = false;
     state.seconds = elapsed();

@@ -11,6 +11,11 @@
 #include <string>
 #include <thread>
 
+// The outcome of a search of the open file `fd` as it holds for the file at
+// `path` now: Changed when another file was put there (a rename), and no
+// match past the end of a file that shrank.
+SearchOutcome as_shown(const SearchOutcome& outcome, int fd, const std::string& path, uint64_t pattern_length);
+
 // Runs one search at a time on a thread of its own, with a read-only file
 // descriptor of its own. It touches nothing of the viewer's: it tells the
 // main thread through SDL's event queue that its state changed, and the

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The per-frame record beside the view block: a text for the label line, a
 // range of highlighted bytes, the rows a short window shows, and the
@@ -12,7 +13,7 @@
 // line. All zero, the page is the plain page with an empty status line. Laid out by std140 rules.
 struct OverlayBlock {
     uint32_t flags[4];       // x: the label line shows `text`; y: the highlight is on;
-                             // z: the rows shown, 0 for the whole page
+                             // z: the rows shown, 0 for the whole page; w: `unreadable` has a bit set
     uint32_t highlight[4];   // first and end (exclusive) offsets, each as low and high 32 bits
     uint8_t text[64];        // glyph codes, 0 past the end
     uint32_t panel[4];       // x: a panel is shown; y: its cells a line; z: its lines
@@ -28,6 +29,7 @@ struct OverlayBlock {
     uint32_t pair_span[4];   // x, y: the pair's span, low and high 32 bits
     uint8_t pair_data[2048]; // the second file's window
     uint8_t pair_status[64]; // the second page's status line, as status_text
+    uint32_t unreadable[64]; // a bit per byte of the file window (bit i % 32 of word i / 32): not read
 };
 
 static_assert(offsetof(OverlayBlock, highlight) == 16);
@@ -38,8 +40,13 @@ static_assert(panel_capacity % 16 == 0 && panel_lines * panel_cells <= panel_cap
 static_assert(offsetof(OverlayBlock, map_flags) == 112 + panel_capacity);
 static_assert(offsetof(OverlayBlock, status_text) == 112 + panel_capacity + 16 + 1056);
 static_assert(offsetof(OverlayBlock, pair) == 112 + panel_capacity + 16 + 1056 + 64);
-static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64);
+static_assert(offsetof(OverlayBlock, unreadable) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64);
+static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64 + 256);
 static_assert(status_cells <= 64);
+
+// Marks the file window's bytes that could not be read (a bit each, as
+// read_file_at sets them; at most 2048 bytes' worth), if any are.
+void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits);
 
 // Text as the page's glyphs show it, one byte a cell: ASCII as it is, "…"
 // as three dots (the glyphs have no ellipsis), any other character as '?'.

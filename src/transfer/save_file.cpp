@@ -1,11 +1,14 @@
 #include "transfer/save_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -16,13 +19,8 @@ namespace {
 const uint64_t block_bytes = uint64_t{1} << 20;      // a read and write without the kernel's copy
 const uint64_t kernel_step = uint64_t{64} << 20;     // a kernel copy between cancel checks
 
-std::string reason(int error) {
-    std::string text = std::strerror(error);
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || text[1] > 'Z')) {
-        text[0] = char(text[0] - 'A' + 'a');
-    }
-    return text;
-}
+// A system reason as the system words it, as every message of the viewer gives it.
+std::string reason(int error) { return std::strerror(error); }
 
 TransferOutcome failed(const std::string& why) { return {TransferOutcome::Kind::Failed, why}; }
 
@@ -71,13 +69,35 @@ std::string folder_of(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+const char save_marker[] = ".quirn-save-";
+
+// ".NAME.quirn-save-PID-RANDOM" in the folder: hidden, recognisable, and
+// telling which process made it.
 std::string random_name(const std::string& folder, const std::string& path) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     const size_t slash = path.rfind('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(random() & 0xffffffffffffULL));
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, "%s%ld-%08llx", save_marker, static_cast<long>(::getpid()),
+                  static_cast<unsigned long long>(random() & 0xffffffffULL));
     return folder + "/." + base + suffix;
+}
+
+// Temporary files of saves whose process is gone (killed midway, where the
+// folder takes no unnamed files): removed on the next save there.
+void remove_stale_temporaries(const std::string& folder) {
+    DIR* entries = ::opendir(folder.c_str());
+    if (!entries) return;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string name = entry->d_name;
+        const size_t marker = name.rfind(save_marker);
+        if (name[0] != '.' || marker == std::string::npos) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + marker + sizeof save_marker - 1, &end, 10);
+        if (pid <= 0 || *end != '-') continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(entries), name.c_str(), 0);
+    }
+    ::closedir(entries);
 }
 
 // Where the temporary file is and how it gets its name.
@@ -218,20 +238,33 @@ TransferOutcome copy_range(int source, uint64_t first, uint64_t length, int targ
 }
 
 TransferOutcome save_range(const std::string& source_path, uint64_t first, uint64_t length,
-                           const std::string& target_path, bool replace, const std::atomic<bool>& cancel,
+                           const std::string& target_name, bool replace, const std::atomic<bool>& cancel,
                            const SaveProgress& progress) {
     const Descriptor source(::open(source_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat shown {};
     if (source.get() < 0 || ::fstat(source.get(), &shown) != 0) return failed("the file cannot be opened");
+    // A name that is a symbolic link: the file it points to is replaced, and the link stays.
+    std::string target_path = target_name;
+    if (char* resolved = replace ? ::realpath(target_name.c_str(), nullptr) : nullptr) {
+        target_path = resolved;
+        std::free(resolved);
+    }
     TransferOutcome outcome = check_target(target_path, shown, replace);
     if (outcome.kind != TransferOutcome::Kind::Done) return outcome;
 
     const std::string folder = folder_of(target_path);
+    remove_stale_temporaries(folder);
     int error = 0;
     const std::unique_ptr<Temporary> temporary = open_temporary(folder, target_path, error);
     if (!temporary) return failed("cannot write in " + folder + ": " + reason(error));
     outcome = copy_range(source.get(), first, length, temporary->fd.get(), cancel, progress);
     if (outcome.kind != TransferOutcome::Kind::Done) return outcome;
+    // A replaced file keeps its mode, and its owner where that is allowed.
+    struct stat replaced {};
+    if (replace && ::stat(target_path.c_str(), &replaced) == 0) {
+        (void)!::fchown(temporary->fd.get(), replaced.st_uid, replaced.st_gid);
+        ::fchmod(temporary->fd.get(), replaced.st_mode & 07777);
+    }
     if (::fsync(temporary->fd.get()) != 0) return failed(reason(errno));
     if (cancel.load()) return {TransferOutcome::Kind::Cancelled, ""};
 

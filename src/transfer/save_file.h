@@ -25,8 +25,11 @@ TransferOutcome copy_range(int source, uint64_t first, uint64_t length, int targ
 // Saves the range of the file at `source_path` as `target_path`: into a
 // temporary file in the target's folder, synced, then given the name only
 // when complete, so a cancelled or failed save leaves no file behind. An
-// existing name is kept (Exists) unless `replace`; the source itself, by
-// any name, is never a target (Shown).
+// existing name is kept (Exists) unless `replace`; a replaced file keeps its
+// mode and owner where allowed, and a name that is a symbolic link replaces
+// the file it points to. The source itself, by any name, is never a target
+// (Shown). A temporary file is named ".NAME.quirn-save-PID-RANDOM" where the
+// folder takes no unnamed one; those whose process is gone are removed.
 TransferOutcome save_range(const std::string& source_path, uint64_t first, uint64_t length,
                            const std::string& target_path, bool replace, const std::atomic<bool>& cancel,
                            const SaveProgress& progress);

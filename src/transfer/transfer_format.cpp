@@ -91,6 +91,16 @@ size_t append_text(const uint8_t* bytes, size_t n, bool at_end, char* out, size_
     return i;
 }
 
+std::string exact_size_text(uint64_t bytes) {
+    const std::string digits = std::to_string(bytes);
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped + (bytes == 1 ? " byte" : " bytes");
+}
+
 namespace {
 
 const char hex_digits[] = "0123456789abcdef";

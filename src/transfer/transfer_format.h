@@ -31,6 +31,8 @@ std::string format_copy(CopyForm form, const uint8_t* bytes, size_t n, uint64_t 
 
 // "1 byte", "9 bytes", "2 MiB", "3.2 GiB".
 std::string size_text(uint64_t bytes);
+// Every digit, grouped: "16,777,217 bytes".
+std::string exact_size_text(uint64_t bytes);
 
 // The file's name, then the range's first and last byte in hexadecimal:
 // "disk.img.7e00-1ffdff.bin".

@@ -1,5 +1,7 @@
 #include "transfer/x11_selection.h"
 
+#include "transfer/x_errors.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <poll.h>
@@ -23,6 +25,7 @@ struct X11Selection::Server {
     Window window = 0;
     Atom clipboard = 0, targets = 0, utf8 = 0, text_atom = 0, incr = 0, store = 0;
     long length = 0;  // bytes of the text held in `store`
+    unsigned long errors_before_sync = 0;  // x_errors_seen() at the last check
     int wake[2] = {-1, -1};
     std::thread thread;
     std::mutex mutex;
@@ -40,6 +43,7 @@ struct X11Selection::Server {
     std::vector<Transfer> transfers;
 
     bool connect() {
+        install_x_error_handler();
         display = XOpenDisplay(nullptr);
         if (!display) return false;
         const Window root = DefaultRootWindow(display);
@@ -110,8 +114,9 @@ struct X11Selection::Server {
                 XChangeProperty(display, request.requestor, reply.property, type, 8, PropModeReplace, bytes.data(),
                                 int(bytes.size()));
             } else {
-                // The requestor deletes the property to ask for each next piece.
-                XSelectInput(display, request.requestor, PropertyChangeMask);
+                // The requestor deletes the property to ask for each next
+                // piece; its window's end drops the transfer.
+                XSelectInput(display, request.requestor, PropertyChangeMask | StructureNotifyMask);
                 const long size = length;
                 XChangeProperty(display, request.requestor, reply.property, incr, 32, PropModeReplace,
                                 reinterpret_cast<const unsigned char*>(&size), 1);
@@ -121,7 +126,23 @@ struct X11Selection::Server {
             reply.property = None;
         }
         XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
-        XFlush(display);
+        if (!requests_held()) drop(request.requestor);
+    }
+
+    // Whether the requests sent since the last check all succeeded. The
+    // requestor's window may be gone (a paste killed midway): its errors
+    // are counted, not fatal, and its transfer is then dropped.
+    bool requests_held() {
+        XSync(display, False);
+        const bool held = x_errors_seen() == errors_before_sync;
+        errors_before_sync = x_errors_seen();
+        return held;
+    }
+
+    void drop(Window requestor) {
+        for (auto it = transfers.begin(); it != transfers.end();) {
+            it = it->requestor == requestor ? transfers.erase(it) : it + 1;
+        }
     }
 
     void next_piece(const XPropertyEvent& event) {
@@ -132,11 +153,12 @@ struct X11Selection::Server {
             XChangeProperty(display, it->requestor, it->property, it->type, 8, PropModeReplace, bytes.data(),
                             int(bytes.size()));
             it->sent += long(bytes.size());
+            const Window requestor = it->requestor;
             if (bytes.empty()) {  // the empty piece ends the transfer
-                XSelectInput(display, it->requestor, NoEventMask);
+                XSelectInput(display, requestor, NoEventMask);
                 transfers.erase(it);
             }
-            XFlush(display);
+            if (!requests_held()) drop(requestor);
             return;
         }
     }
@@ -151,9 +173,17 @@ struct X11Selection::Server {
                     answer(event.xselectionrequest);
                 } else if (event.type == PropertyNotify) {
                     next_piece(event.xproperty);
-                } else if (event.type == SelectionClear && event.xselectionclear.selection == clipboard) {
-                    // Another program's copy: the text is no longer ours to serve.
-                    if (XGetSelectionOwner(display, XA_PRIMARY) != window) XDeleteProperty(display, window, store);
+                } else if (event.type == DestroyNotify) {
+                    drop(event.xdestroywindow.window);
+                } else if (event.type == SelectionClear) {
+                    // Another copy, maybe the viewer's own short one: once
+                    // neither selection is ours, the text leaves the server.
+                    if (XGetSelectionOwner(display, clipboard) != window &&
+                        XGetSelectionOwner(display, XA_PRIMARY) != window) {
+                        XDeleteProperty(display, window, store);
+                        length = 0;
+                        transfers.clear();
+                    }
                 }
             }
             std::unique_lock<std::mutex> lock(mutex);

@@ -30,24 +30,49 @@ Uint32 FileWatcher::event_type() {
     return type;
 }
 
+namespace {
+
+// The (folder, name) steps that resolving `path` takes, symbolic links
+// followed into their targets (to a depth that ends loops).
+void resolution_steps(const std::string& path, int depth, std::vector<std::pair<std::string, std::string>>& steps) {
+    std::string at = path.empty() || path[0] != '/' ? "." : "";
+    size_t from = 0;
+    while (from <= path.size()) {
+        size_t slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        const std::string name = path.substr(from, slash - from);
+        from = slash + 1;
+        if (name.empty() || name == ".") continue;
+        const std::string folder = at.empty() ? "/" : at;
+        steps.emplace_back(folder, name);
+        at += "/" + name;
+        char target[4096];
+        const ssize_t n = depth < 8 ? ::readlink(at.c_str(), target, sizeof target - 1) : -1;
+        if (n > 0) {
+            const std::string link(target, size_t(n));
+            resolution_steps(link[0] == '/' ? link : folder + "/" + link, depth + 1, steps);
+        }
+    }
+}
+
+}  // namespace
+
 bool FileWatcher::arm(const std::string& path) {
     stop();
     notice_.store(Notice::None);
     event_type();  // registered here, on the main thread
     path_ = path;
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    name_ = slash == std::string::npos ? path : path.substr(slash + 1);
     inotify_fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     stop_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (inotify_fd_ >= 0) {
-        folder_watch_ = inotify_add_watch(inotify_fd_, folder.c_str(), folder_events | IN_ONLYDIR);
-    }
-    if (inotify_fd_ < 0 || stop_fd_ < 0 || folder_watch_ < 0 || name_.empty()) {
+    if (inotify_fd_ < 0 || stop_fd_ < 0 || path.empty() || path.back() == '/') {
         stop();
         return false;
     }
-    watch_file();
+    watch_path();
+    if (folder_watches_.empty()) {
+        stop();
+        return false;
+    }
     return true;
 }
 
@@ -69,15 +94,33 @@ void FileWatcher::stop() {
             *fd = -1;
         }
     }
-    folder_watch_ = -1;
+    folder_watches_.clear();
     file_watch_ = -1;
 }
 
-// Watches whatever file is at the path now; the watch of a file that left
-// the path goes, so that writes to it elsewhere wake nobody.
-void FileWatcher::watch_file() {
+// Watches the folders on the way, from the root down, so that a step made
+// after its folder's watch is seen; then whatever file is at the path now.
+// The watches of what left the path go, so that changes elsewhere wake nobody.
+void FileWatcher::watch_path() {
+    for (const auto& watch : folder_watches_) {
+        inotify_rm_watch(inotify_fd_, watch.first);
+    }
+    folder_watches_.clear();
     if (file_watch_ >= 0) {
         inotify_rm_watch(inotify_fd_, file_watch_);
+    }
+    std::vector<std::pair<std::string, std::string>> steps;
+    resolution_steps(path_, 0, steps);
+    for (const auto& [folder, name] : steps) {
+        const int wd = inotify_add_watch(inotify_fd_, folder.c_str(), folder_events | IN_ONLYDIR);
+        if (wd < 0) continue;  // not there (yet): its parent's watch sees it come
+        auto known = std::find_if(folder_watches_.begin(), folder_watches_.end(),
+                                  [wd](const auto& watch) { return watch.first == wd; });
+        if (known == folder_watches_.end()) {
+            folder_watches_.push_back({wd, {}});
+            known = folder_watches_.end() - 1;
+        }
+        known->second.push_back(name);
     }
     file_watch_ = inotify_add_watch(inotify_fd_, path_.c_str(), file_events);
 }
@@ -131,17 +174,19 @@ void FileWatcher::run() {
             for (ssize_t at = 0; at < got;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
                 at += ssize_t(sizeof(inotify_event) + event->len);
+                const auto folder = std::find_if(folder_watches_.begin(), folder_watches_.end(),
+                                                 [event](const auto& watch) { return watch.first == event->wd; });
                 if (event->mask & IN_Q_OVERFLOW) {
-                    watch_file();  // events were lost: look afresh
+                    watch_path();  // events were lost: look afresh
                     changed = true;
-                } else if (event->wd == folder_watch_) {
-                    if (event->len == 0 || name_ != event->name) {
+                } else if (folder != folder_watches_.end()) {
+                    const auto& names = folder->second;
+                    if (event->len == 0 || std::find(names.begin(), names.end(), event->name) == names.end()) {
                         continue;
                     }
+                    // A step of the path came, went or was replaced.
                     changed = true;
-                    if (event->mask & (IN_CREATE | IN_MOVED_TO)) {
-                        watch_file();
-                    }
+                    watch_path();
                 } else if (event->wd == file_watch_ && file_watch_ >= 0) {
                     if (event->mask & IN_IGNORED) {
                         file_watch_ = -1;

@@ -6,10 +6,15 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
-// Watches one path with inotify, on the file and on its folder, so that a
-// write, a truncation, a delete, a move away and a file created or renamed
-// to the path are all seen. Its thread sleeps in poll() until the kernel has
+// Watches one path with inotify, on the file and on every folder its
+// resolution passes through (each folder on the way, and those of symbolic
+// links' targets), so that a write, a truncation, a delete, a move away, a
+// file created or renamed to the path, a folder on the way deleted, made
+// again or renamed, and a link's target replaced are all seen. A change of a
+// folder on the way sets the watches afresh. Its thread sleeps in poll() until the kernel has
 // news; it touches nothing of the viewer's and tells the main thread through
 // SDL's event queue. One notice stands for any number of changes: no other
 // is sent until the main thread has taken it, nor sooner than a 60 Hz
@@ -42,14 +47,16 @@ public:
 
 private:
     void run();
-    void watch_file();
+    // Sets the watches of the path as it resolves now, dropping the old ones.
+    void watch_path();
     void notify();
 
     std::string path_;
-    std::string name_;    // the last part of the path, as the folder's events name it
     int inotify_fd_ = -1;
     int stop_fd_ = -1;    // an eventfd that ends the thread's poll
-    int folder_watch_ = -1;
+    // Folder watches, each with the names in it that the resolution passes
+    // through; thread only once it runs.
+    std::vector<std::pair<int, std::vector<std::string>>> folder_watches_;
     int file_watch_ = -1;  // thread only once it runs; -1 while no file is at the path
     std::thread thread_;
     // Sent: the main thread has yet to take it, and will read after it does.

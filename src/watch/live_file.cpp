@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -53,7 +55,8 @@ void measure(int fd, FileRead& read) {
 
 }  // namespace
 
-FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint8_t* buffer) {
+FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint8_t* buffer,
+                      uint8_t* unreadable_bits) {
     FileRead read;
     // Non-blocking, so that a FIFO nobody writes to cannot hang the open;
     // measure() then rejects it.
@@ -74,22 +77,56 @@ FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint
     if (length > read.size - position) {
         length = read.size - position;
     }
+    bool stepping = false;  // a read failed: on in sector-sized steps
     while (read.done < length) {
-        const ssize_t got = ::pread(file.get(), buffer + read.done, length - read.done, off_t(position + read.done));
+        const uint64_t at = position + read.done;
+        const uint64_t step = stepping ? std::min(length - read.done, read_sector - at % read_sector) : length - read.done;
+        const ssize_t got = ::pread(file.get(), buffer + read.done, step, off_t(at));
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
-            break;  // an unreadable stretch stays as it was, like the bytes past the end
+        if (got == 0) {
+            // The file ended before the size measured: it shrank, to here
+            // or, as it says now, below.
+            struct stat now {};
+            read.size = ::fstat(file.get(), &now) == 0 && uint64_t(now.st_size) < at ? uint64_t(now.st_size) : at;
+            break;
         }
-        read.done += uint64_t(got);
+        if (got > 0) {
+            read.done += uint64_t(got);
+            continue;
+        }
+        if (!stepping) {
+            stepping = true;  // the first failure may lie anywhere in the request: try again in steps
+            continue;
+        }
+        // This step cannot be read: its bytes stay zero and are marked.
+        if (read.unreadable == 0) {
+            read.first_unreadable = at;
+            read.read_error = errno;
+        }
+        read.unreadable += step;
+        std::memset(buffer + read.done, 0, step);
+        if (unreadable_bits) {
+            for (uint64_t i = read.done; i < read.done + step; ++i) {
+                unreadable_bits[i / 8] |= uint8_t(1u << (i % 8));
+            }
+        }
+        read.done += step;
     }
     return read;
 }
 
+std::string unreadable_text(uint64_t count, uint64_t first, int error) {
+    char text[48];
+    std::snprintf(text, sizeof text, "cannot read %llx bytes at %llx: ", static_cast<unsigned long long>(count),
+                  static_cast<unsigned long long>(first));
+    return text + std::string(std::strerror(error));
+}
+
 std::string LiveFile::line() const {
     if (error == 0) {
-        return "";
+        return unreadable_count == 0 ? "" : unreadable_text(unreadable_count, unreadable_first, unreadable_error);
     }
     if (error == ENOENT) {
         return "file removed";

@@ -359,3 +359,100 @@ TEST_F(FileWindow, FilePast48BitsIsRefusedAtTheFirstRead) {
 }
 
 }  // namespace
+
+// Reads that fail on [0x1000, 0x1200), one sector, through the read shim linked into
+// these tests, for as long as the object lives.
+class UnreadableRange {
+public:
+    UnreadableRange(const std::string& path, const char* variable, const std::string& range) : variable_(variable) {
+        setenv(variable, (path + ":" + range).c_str(), 1);
+    }
+    ~UnreadableRange() { unsetenv(variable_); }
+
+private:
+    const char* variable_;
+};
+
+// A bad stretch costs only its own bytes: the window is read around it,
+// the page marks it, the label line says it, the inspector's values stop
+// at it; bytes read are never zeros made up.
+TEST_F(FileWindow, UnreadableBytesAreReadAroundAndMarked) {
+    const std::vector<uint8_t> bytes = random_bytes(0x3000, 17);
+    TempFile file(bytes);
+    open(file);
+    frame();
+    const UnreadableRange failing(file.path(), "QUIRN_UNREADABLE", "0x1000:0x1200");
+    frame_at(0xf00);
+    // The window holds the stretch and bytes on both sides.
+    ASSERT_LE(app.chunk_offset, 0xf00u);
+    ASSERT_GE(app.chunk_offset + 2048, 0x1300u);
+    const uint64_t bad = 0x1000 - app.chunk_offset;
+    uint64_t marked = 0;
+    for (uint64_t i = 0; i < 2048; ++i) {
+        const uint64_t at = app.chunk_offset + i;
+        const bool unreadable = (app.live.unreadable[i / 8] >> (i % 8)) & 1;
+        EXPECT_EQ(unreadable, at >= 0x1000 && at < 0x1200) << std::hex << at;
+        if (!unreadable) {
+            EXPECT_EQ(app.chunk[i], bytes[at]) << std::hex << at;
+        }
+        marked += unreadable;
+    }
+    EXPECT_EQ(marked, 0x200u);
+    EXPECT_EQ(app.label_line(), "cannot read 200 bytes at 1000: Input/output error");
+    const OverlayBlock overlay = app.overlay_block();
+    EXPECT_EQ(overlay.flags[3], 1u);
+    EXPECT_EQ(overlay.unreadable[bad / 32] >> (bad % 32), 0xFFFFFFFFu >> (bad % 32));
+    EXPECT_EQ(overlay.unreadable[bad / 32 - 1], 0u);
+
+    // The inspector: two readable bytes before the stretch, none in it; out
+    // of the window it reads for itself with the same rule.
+    app.inspector.open = true;
+    for (const auto& [first, readable] : {std::pair<uint64_t, unsigned>{0xffe, 2}, {0x10f0, 0}, {0x2ffc, 4}}) {
+        app.selection.set(first, first + 1);
+        frame();
+        EXPECT_EQ(app.inspector.count, readable) << std::hex << first;
+    }
+    app.selection.set(0xf00, 0xf01);
+    frame();
+    EXPECT_EQ(app.inspector.count, 16u);
+    EXPECT_EQ(std::memcmp(app.inspector.bytes, bytes.data() + 0xf00, 16), 0);
+
+    // Readable again, the page is the plain page.
+    unsetenv("QUIRN_UNREADABLE");
+    app.live.reread = true;
+    frame();
+    EXPECT_EQ(app.label_line(), "");
+    EXPECT_EQ(app.overlay_block().flags[3], 0u);
+}
+
+// A read that ends early saw a shorter file than the size measured before
+// it: that read's size is the one kept, not zeros past its end.
+TEST_F(FileWindow, AShortReadGivesTheSizeItSaw) {
+    TempFile file(counting_bytes(10000));
+    open(file);
+    frame();
+    const UnreadableRange cut(file.path(), "QUIRN_SHRUNK", "6000");
+    frame_at(5000);
+    EXPECT_EQ(app.file_size, 6000u);
+    EXPECT_TRUE(app.file_size_changed) << "the frame owes one more with the size the read saw";
+    UniformBufferObject ubo;
+    app.fill_view_block(ubo);
+    EXPECT_EQ(ubo.chunkmeta[0], 6000u) << "the page ends where the read did";
+}
+
+// Once the page is shown, the inspector's own read of a file that went
+// keeps the panel and says why; it never ends the viewer.
+TEST_F(FileWindow, InspectorReadOfAFileThatWentKeepsThePanel) {
+    TempFile file(counting_bytes(1 << 20));
+    open(file);
+    frame();
+    app.inspector.open = true;
+    app.selection.set(900000, 900001);
+    frame();
+    const std::vector<uint8_t> shown(app.inspector.bytes, app.inspector.bytes + 16);
+    ASSERT_EQ(::unlink(file.path().c_str()), 0);
+    app.selection.set(500000, 500001);
+    EXPECT_NO_THROW(frame());
+    EXPECT_EQ(app.label_line(), "file removed");
+    EXPECT_EQ(std::vector<uint8_t>(app.inspector.bytes, app.inspector.bytes + 16), shown);
+}

@@ -2,17 +2,22 @@
 // change under it, floods of input. It must never write the file, never show
 // bytes that are not in it, never crash, and fail only with its message.
 #include "core/window_title.h"
+#include "e2e/vanishing_requestor.h"
 #include "e2e/viewer_session.h"
 #include "support/temp_file.h"
+#include "transfer/transfer_format.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <regex>
 #include <thread>
@@ -185,7 +190,7 @@ TEST(BadInput, DeviceWithoutSizeIsAnEmptyPage) {
     session.key("F9");
     ASSERT_TRUE(session.shows_model_page("dev_null_keys"));
     session.close();
-    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_EQ(session.process().wait_exit(), 0) << session.process().err();
 }
 
 // --- Every input stays inside the file ---------------------------------------
@@ -362,6 +367,144 @@ TEST(Floods, BurstsResizesAndHidingKeepUpAndLeakNothing) {
     EXPECT_LT(growth, 8192) << "resident memory grew by " << growth << " KiB over three more rounds";
 #endif
     finish(session, validation);
+}
+
+// --- Nothing lost, nothing false, no exit ------------------------------------
+
+bool eventually(const std::function<bool()>& holds, double seconds = 60) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!holds()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// How many bytes a paste of `selection` gets, through xclip; -1 without it.
+long pasted_bytes(const char* selection) {
+    if (std::system("command -v xclip >/dev/null") != 0) return -1;
+    FILE* pipe = ::popen((std::string("timeout 60 xclip -o -selection ") + selection + " 2>/dev/null | wc -c").c_str(), "r");
+    long count = -1;
+    if (pipe && std::fscanf(pipe, "%ld", &count) != 1) count = -1;
+    if (pipe) ::pclose(pipe);
+    return count;
+}
+
+// A file whose bytes [0x1000, 0x1200) cannot be read (the read shim, in the
+// viewer and in the model alike), which is cut while a replace waits for
+// its Enter, whose copies are pasted by programs killed midway, and which
+// goes while the inspector reads for itself. Nothing the user had is lost,
+// no unread byte is shown as data, and the viewer goes on.
+TEST(Robustness, SavesPastesUnreadableBytesAndTheInspectorNeitherLoseNorEnd) {
+    REQUIRE_DISPLAY();
+    const uint64_t MiB = uint64_t{1} << 20;
+    const std::vector<uint8_t> bytes = random_bytes(17 * MiB, 40);
+    TempFile file(bytes);
+    const std::filesystem::path folder = folder_of(file.path());
+    std::ofstream(folder / "victim.txt") << "keep me";
+    setenv("QUIRN_UNREADABLE", (file.path() + ":0x1000:0x1200").c_str(), 1);
+    const char* preloaded = std::getenv("LD_PRELOAD");
+    const std::string preload = "LD_PRELOAD=" + (preloaded ? std::string(preloaded) + ":" : "") + QUIRN_UNREADABLE_SHIM;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);  // where the viewer saves
+    ViewerSession session(file.path(), {preload}, {"--select", "0..ff"});
+    std::filesystem::current_path(previous);
+    ASSERT_TRUE(session.shows_model_page("robust_start"));
+    auto go_to = [&](const std::string& where) {
+        session.key_with("g", KMOD_LCTRL);
+        session.type(where);
+        session.key("Return");
+    };
+
+    // A replace confirmed after the file was cut writes nothing.
+    session.key_with("s", KMOD_LCTRL);
+    for (size_t i = 0; i < default_save_name(file.path(), 0, 0xff).size(); ++i) session.key("BackSpace");
+    session.type("victim.txt");
+    session.key_unmodelled("Return");
+    session.set_model_status("victim.txt exists: Enter replaces it");
+    ASSERT_TRUE(session.shows_model_page("robust_exists"));
+    file.resize(0);  // a log rotated by copy and truncate
+    session.file_changed();
+    session.key_unmodelled("Return");
+    session.set_model_status("the selection is past the end of the file now; nothing written");
+    ASSERT_TRUE(session.shows_model_page("robust_save_refused"));
+    std::ifstream victim(folder / "victim.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "keep me");
+    file.write_at(0, bytes);
+    session.file_changed();
+
+    // The unreadable sector: empty cells, the label line's account, and
+    // the inspector's values that would include one of its bytes as "-".
+    go_to("f00");
+    session.key("Down");  // the go-to's result gives way to the label line
+    ASSERT_TRUE(session.shows_model_page("robust_unreadable"));
+    go_to("ffe");
+    session.key("Down");
+    session.zoom_key("i");
+    ASSERT_TRUE(session.shows_model_page("robust_inspector_unreadable"));
+
+    // A copy that takes in the unreadable sector is refused with the reason.
+    go_to("0..fffff");
+    session.key_with_unmodelled("c", KMOD_LCTRL);
+    session.set_model_status("copy failed: Input/output error");
+    ASSERT_TRUE(session.shows_model_page("robust_copy_refused", 30));
+
+    // Pastes killed midway, answered by SDL's clipboard (1 MiB as hex) and by
+    // the viewer's own selection owner (16 MiB as hex, in pieces).
+    go_to("2000..101fff");
+    session.key_with_unmodelled("c", KMOD_LCTRL);
+    session.set_model_status("copied 1 MiB as hex");
+    ASSERT_TRUE(session.shows_model_page("robust_copied_1_MiB", 30));
+    const unsigned long sdl_owner = selection_owner("CLIPBOARD");
+    // Then the viewer is there and still serves its copy (a paste straight
+    // after many killed ones may come back empty: it is asked again).
+    auto killed_pastes_then_one = [&](const char* selection, long length) {
+        for (int i = 0; i < 3; ++i) {
+            for (const char* which : {"CLIPBOARD", "PRIMARY"}) {
+                vanishing_paste(which, false);
+                vanishing_paste(which, true);
+            }
+        }
+        ASSERT_TRUE(session.process().running()) << session.process().err();
+        if (pasted_bytes(selection) >= 0) {
+            EXPECT_TRUE(eventually([&] { return pasted_bytes(selection) == length; }, 60));
+        }
+    };
+    killed_pastes_then_one("clipboard", long(3 * MiB - 1));
+    ASSERT_TRUE(session.process().running());
+    go_to("2000..1001fff");
+    session.key_with_unmodelled("c", KMOD_LCTRL);
+    session.set_model_status("copied 16 MiB as hex");
+    ASSERT_TRUE(session.shows_model_page("robust_copied_16_MiB", 60));
+    unsigned long own_owner = 0;
+    ASSERT_TRUE(eventually([&] {
+        own_owner = selection_owner("CLIPBOARD");
+        return own_owner != 0 && own_owner != sdl_owner;
+    }));
+    killed_pastes_then_one("primary", long(48 * MiB - 1));
+    ASSERT_TRUE(session.process().running());
+    EXPECT_GT(property_length(own_owner, "QUIRN_SELECTION"), 0);
+    // A short copy takes both selections back: the long text leaves the server.
+    go_to("0..f");
+    session.key_with_unmodelled("c", KMOD_LCTRL);
+    session.set_model_status("copied 16 bytes as hex");
+    ASSERT_TRUE(session.shows_model_page("robust_copied_16_bytes"));
+    EXPECT_TRUE(eventually([&] { return property_length(own_owner, "QUIRN_SELECTION") == 0; }, 10));
+
+    // The inspector reads for itself outside the window, after the file went.
+    go_to("800000");
+    session.key("F5");
+    ASSERT_TRUE(session.shows_model_page("robust_inspector_away"));
+    ASSERT_EQ(::unlink(file.path().c_str()), 0);
+    session.file_changed();
+    session.zoom_key("i");
+    session.zoom_key("i");
+    ASSERT_TRUE(session.shows_model_page("robust_inspector_file_gone"));
+
+    unsetenv("QUIRN_UNREADABLE");
+    session.close();
+    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_EQ(session.process().err(), "");
 }
 
 }  // namespace

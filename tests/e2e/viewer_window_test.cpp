@@ -222,7 +222,7 @@ TEST(Window, ZoomAndAShortWindowShowTheRowsThatFit) {
     session.resize(WIDTH, HEIGHT);
     ASSERT_TRUE(session.shows_model_page("full_height_again"));
     session.close();
-    EXPECT_EQ(session.process().wait_exit(), 0);
+    EXPECT_EQ(session.process().wait_exit(), 0) << session.process().err();
 }
 
 // What a newcomer reaches for: the help beside the page and back, the

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -179,6 +181,48 @@ TEST(SearchWorker, NotifiesThroughTheEventQueueAndReplacesARunningSearch) {
     EXPECT_FALSE(worker.snapshot().running);
     EXPECT_EQ(worker.snapshot().outcome.kind, SearchOutcome::Kind::Cancelled);
     SDL_Quit();
+}
+
+// Reads failing on [0x1000, 0x1200) (the read shim linked into these
+// tests): the search steps around them, finds matches in the bytes it
+// read on both sides and in both directions, never in the stretch it could
+// not read, and counts that stretch.
+TEST(SearchEngine, UnreadableStretchesAreSteppedAroundAndCounted) {
+    TempFile file(random_bytes(0x4000, 23));
+    file.write_at(0x0ffe, {0, 0});  // a run of zeros that would go on into the stretch
+    file.write_at(0x1200, {0xca, 0xfe, 0xf0, 0x0d});
+    file.write_at(0x0f00, {0xca, 0xfe, 0xf0, 0x0d});
+    setenv("QUIRN_UNREADABLE", (file.path() + ":0x1000:0x1200").c_str(), 1);
+    for (size_t block : {size_t{4096}, size_t{1} << 20}) {
+        const SearchOutcome after = search(file, hex("ca fe f0 0d"), 0x1000, false, block);
+        EXPECT_EQ(after.kind, SearchOutcome::Kind::Found) << block;
+        EXPECT_EQ(after.offset, 0x1200u) << block;
+        const SearchOutcome before = search(file, hex("ca fe f0 0d"), 0x1200, true, block);
+        EXPECT_EQ(before.offset, 0x0f00u) << block;
+        const SearchOutcome zeros = search(file, hex("00 00 00 00 00 00 00 00"), 0, false, block);
+        EXPECT_EQ(zeros.kind, SearchOutcome::Kind::NotFound) << block;
+        EXPECT_EQ(zeros.unreadable, 0x200u) << block;
+    }
+    unsetenv("QUIRN_UNREADABLE");
+    EXPECT_EQ(search(file, hex("00 00 00 00 00 00 00 00"), 0).unreadable, 0u);
+}
+
+// A file replaced (renamed over) while it was searched: the outcome is not
+// the shown file's, whatever the scan found; one that shrank loses a match
+// past its new end.
+TEST(SearchWorker, AnOutcomeHoldsOnlyForTheFileStillShown) {
+    TempFile file(random_bytes(8192, 29));
+    OpenFile searched(file);
+    const SearchOutcome found{SearchOutcome::Kind::Found, 4000, false, "", 0};
+    EXPECT_EQ(as_shown(found, searched.fd, file.path(), 4).kind, SearchOutcome::Kind::Found);
+    file.resize(4002);
+    EXPECT_EQ(as_shown(found, searched.fd, file.path(), 4).kind, SearchOutcome::Kind::NotFound);
+    TempFile replacement(std::vector<uint8_t>(8192, 0));
+    ASSERT_EQ(std::rename(replacement.path().c_str(), file.path().c_str()), 0);
+    for (const SearchOutcome::Kind kind : {SearchOutcome::Kind::Found, SearchOutcome::Kind::NotFound}) {
+        EXPECT_EQ(as_shown(SearchOutcome{kind, 16, false, "", 0}, searched.fd, file.path(), 4).kind,
+                  SearchOutcome::Kind::Changed);
+    }
 }
 
 TEST(SearchPatterns, HexTextAndTheirErrors) {

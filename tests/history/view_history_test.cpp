@@ -109,6 +109,17 @@ TEST_F(Jumps, MarksSetJumpAndSayWhatTheyDid) {
     type("n");
     EXPECT_EQ(app.find.status, "mark n at 123");
     EXPECT_FALSE(app.find.searching);
+    // Any other command cancels a waiting m or ': the letter after it is no mark's name.
+    for (const SDL_Keycode command : {SDLK_g, SDLK_DOWN}) {
+        type("m");
+        press(command, command == SDLK_g ? KMOD_LCTRL : KMOD_NONE);
+        if (command == SDLK_g) {
+            for (const char* c : {"1", "0", "0"}) type(c);
+            press(SDLK_RETURN);
+        }
+        type("z");
+        EXPECT_FALSE(app.navigation_memory.marks.get('z')) << command;
+    }
 }
 
 TEST(StartPosition, CommandLineFormsAndRefusals) {

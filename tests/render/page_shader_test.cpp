@@ -198,6 +198,30 @@ TEST(PageShaderPanel, DrawsThePanelOfTheModel) {
     }
 }
 
+// Bytes that could not be read: their cells in both columns empty on a
+// background of their own, across rows and under a selection, mid-window;
+// the rest of the page as ever.
+TEST(PageShaderUnreadable, CellsOfBytesNotReadAreEmpty) {
+    TempFile file(random_bytes(8 * KiB, 32));
+    Application app;
+    place(app, file, 1, page_rows, 4096);
+    UniformBufferObject ubo;
+    app.fill_view_block(ubo);
+    const uint64_t first = 4096 + 0x37 - app.chunk_offset, end = first + 0x155;  // window bytes
+    for (uint64_t i = first; i < end; ++i) app.live.unreadable[i / 8] |= uint8_t(1u << (i % 8));
+    app.selection.set(4096 + 0x20, 4096 + 0x60);
+    const OverlayBlock overlay = app.overlay_block();
+    ASSERT_EQ(overlay.flags[3], 1u);
+    HeadlessRenderer renderer(WIDTH, HEIGHT);
+    const std::vector<uint8_t> drawn = renderer.draw(ubo, overlay);
+    EXPECT_TRUE(page_matches("unreadable", ubo, drawn, WIDTH, HEIGHT, true, true, &overlay));
+    const auto cell = to_srgb_bgra({0.25f, 0.25f, 0.25f, 1});
+    for (const int x : {100, 300}) {  // a hex digit's and a character's cell of a byte at row 5
+        const uint8_t* p = &drawn[(size_t(label_height + 5 * row_height + 6) * WIDTH + size_t(x)) * 4];
+        EXPECT_EQ((std::array<uint8_t, 4>{p[0], p[1], p[2], p[3]}), cell) << x;
+    }
+}
+
 // The quad must reach every pixel of any framebuffer: a pixel left to the
 // render pass's clear colour (opaque black) can only be scrollbar track.
 TEST(ScreenQuad, CoversEveryPixelOfAnyFramebuffer) {

@@ -104,7 +104,7 @@ TEST(Quitting, ASaveRunningAsksForASecondPressAndLeavesNothing) {
     app.set_fname(file.c_path());
     app.load_file_window();
     app.selection.set(0, app.file_size);
-    app.start_save(target, false);
+    app.start_save(target, false, 0, app.file_size);
     SDL_Keysym ctrl_q{};
     ctrl_q.sym = SDLK_q;
     ctrl_q.mod = KMOD_LCTRL;

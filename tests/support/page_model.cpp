@@ -15,6 +15,7 @@ const LinearColour label{0, 0.4f, 0, 1};
 const LinearColour prompt{0.9f, 0.9f, 0.9f, 1};
 const LinearColour highlight{0.35f, 0, 0.35f, 1};
 const LinearColour difference{0.3f, 0, 0, 1};
+const LinearColour unreadable_cell{0.25f, 0.25f, 0.25f, 1};
 
 uint64_t join64(uint32_t low, uint32_t high) { return low | (uint64_t(high) << 32); }
 
@@ -164,6 +165,12 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     auto gap_highlighted = [&](int k) {
         return uint64_t(pair_addr + k) < span && highlighted(k - 1) && highlighted(k);
     };
+    // A byte the viewer could not read: no glyph, a background of its own.
+    auto unreadable = [&](int k) {
+        if (!overlay || !overlay->flags[3] || label_line || side == 1) return false;  // the first file's mask
+        const unsigned index = unsigned(page.first_index + row * 16 + k) & 2047;
+        return ((overlay->unreadable[index / 32] >> (index % 32)) & 1) != 0;
+    };
     // A row past the end shows nothing; one before the second file's start shows its bytes only.
     const bool before_start = addr < 0;
     if (!before_start && uint64_t(addr) > page.size) {
@@ -201,6 +208,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         }
         if (pair && !label_line && differs(k)) colour = difference;
         if (highlighted(k)) colour = highlight;
+        if (unreadable(k)) return unreadable_cell;
         const int glyph = label_line ? hex_glyph(unsigned(k)) : page.byte(row, k);
         if (has_ink(ubo, glyph, e % 6, glyph_row)) {
             colour = label_line ? label : colour_of_value(page.byte(row, k));
@@ -218,6 +226,7 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
         }
         if (pair && !label_line && differs(k)) colour = difference;
         if (highlighted(k)) colour = highlight;
+        if (unreadable(k)) return unreadable_cell;
         if (label_line) {
             if ((p / 6) % 2 == 1 && has_ink(ubo, hex_glyph(unsigned(k)), p % 6, glyph_row)) {
                 colour = label;

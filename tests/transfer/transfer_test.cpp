@@ -1,5 +1,7 @@
 // Copy and save off the window: the formats at their edges, the save on real
 // files (sparse, refused, cancelled, failing), and the worker's notices.
+#include "core/application.h"
+#include "render/view_block.h"
 #include "support/temp_file.h"
 #include "transfer/save_file.h"
 #include "transfer/transfer_format.h"
@@ -7,10 +9,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
+
 #include <filesystem>
 #include <iomanip>
 #include <map>
@@ -85,6 +91,8 @@ TEST(TransferFormat, SizesAndTheDefaultName) {
     EXPECT_EQ(size_text(9), "9 bytes");
     EXPECT_EQ(size_text(2 * MiB), "2 MiB");
     EXPECT_EQ(size_text(uint64_t(3.2 * 1024 * 1024 * 1024)), "3.2 GiB");
+    EXPECT_EQ(exact_size_text(16 * MiB + 1), "16,777,217 bytes");  // beside the limit it passes
+    EXPECT_EQ(exact_size_text(999), "999 bytes");
     EXPECT_EQ(default_save_name("/images/disk.img", 0x7e00, 0x1ffdff), "disk.img.7e00-1ffdff.bin");
     EXPECT_EQ(default_save_name("disk.img", 0, 0), "disk.img.0-0.bin");
     EXPECT_EQ(save_progress_line(42, 100, 35e-9), "saving 42% 1.2 GB/s  Esc cancels");
@@ -216,10 +224,10 @@ TEST(SaveFile, CancelledOrFailedSaveLeavesNothing) {
     cancel = false;
     const TransferOutcome missing = save_range(file.path(), 0, 10, folder / "none" / "x.bin", false, cancel, {});
     EXPECT_EQ(missing.kind, TransferOutcome::Kind::Failed);
-    EXPECT_EQ(missing.error, "cannot write in " + (folder / "none").string() + ": no such file or directory");
+    EXPECT_EQ(missing.error, "cannot write in " + (folder / "none").string() + ": No such file or directory");
     const TransferOutcome not_folder = save_range(file.path(), 0, 10, file.path() + "/x.bin", false, cancel, {});
     EXPECT_EQ(not_folder.kind, TransferOutcome::Kind::Failed);
-    EXPECT_NE(not_folder.error.find("not a directory"), std::string::npos) << not_folder.error;
+    EXPECT_NE(not_folder.error.find("Not a directory"), std::string::npos) << not_folder.error;
     // A range past the file's end is a read that comes up short.
     const TransferOutcome short_read = save_range(file.path(), 160 * MiB - 5, 10, folder / "short.bin", false,
                                                   cancel, {});
@@ -270,6 +278,84 @@ TEST(TransferWorker, CopiesAndSavesThroughTheEventQueue) {
     EXPECT_EQ(saved.outcome.kind, TransferOutcome::Kind::Done);
     EXPECT_EQ(contents(folder / "small.bin"), contents(file.path()).substr(990, 20));
     SDL_Quit();
+}
+
+// A replaced file keeps its mode; a name that is a link replaces its target
+// and stays a link; the temporary files of saves killed midway go.
+TEST(SaveFile, ReplacingKeepsModeAndLinksAndClearsStaleTemporaries) {
+    TempFile file(counting_bytes(5000));
+    const fs::path folder = fs::path(file.path()).parent_path();
+    const fs::path secret = folder / "secret.bin", real = folder / "real.bin", link = folder / "link.bin";
+    std::ofstream(secret) << "old";
+    ::chmod(secret.c_str(), 0600);
+    std::ofstream(real) << "old";
+    fs::create_symlink(real, link);
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string stale = "." + secret.filename().string() + ".quirn-save-" + std::to_string(gone) + "-0a1b2c3d";
+    const std::string live = ".x.quirn-save-" + std::to_string(::getpid()) + "-0a1b2c3d";
+    std::ofstream(folder / stale) << "partial";
+    std::ofstream(folder / live) << "partial";
+    std::atomic<bool> cancel{false};
+    ASSERT_EQ(save_range(file.path(), 100, 10, secret, true, cancel, {}).kind, TransferOutcome::Kind::Done);
+    struct stat saved {};
+    ASSERT_EQ(::stat(secret.c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_mode & 0777, 0600u);
+    EXPECT_FALSE(fs::exists(folder / stale)) << "its process is gone";
+    EXPECT_TRUE(fs::exists(folder / live)) << "a save under way";
+    ASSERT_EQ(save_range(file.path(), 200, 10, link, true, cancel, {}).kind, TransferOutcome::Kind::Done);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(contents(real), contents(file.path()).substr(200, 10));
+}
+
+// The viewer's save keys: the range is the one Ctrl+S was pressed for,
+// whatever is selected meanwhile, and it is checked against the file's size
+// at Enter, so that a file cut meanwhile (a log rotated by copy and
+// truncate) never empties the file a replace was confirmed for.
+TEST(SaveCommand, SavesTheRangeChosenAndRefusesOnePastTheEnd) {
+    TempFile file(counting_bytes(0x1000));
+    const fs::path folder = fs::path(file.path()).parent_path();
+    const std::string victim = folder / "victim.txt";
+    std::ofstream(victim) << "keep me";
+    Application app;
+    app.set_fname(file.c_path());
+    UniformBufferObject ubo;
+    app.fill_view_block(ubo);
+    auto key = [&](SDL_Keycode sym, Uint16 mod = KMOD_NONE) {
+        SDL_Keysym keysym{};
+        keysym.sym = sym;
+        keysym.mod = mod;
+        return app.on_transfer_key(keysym);
+    };
+    auto finished = [&] {
+        for (int i = 0; i < 2000 && app.transfer.worker.snapshot().running; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        app.on_transfer_notice();
+    };
+    app.selection.set(0, 0x100);
+    ASSERT_TRUE(key(SDLK_s, KMOD_LCTRL));
+    app.find.input = victim;
+    app.selection.set(0x500, 0x501);  // a byte pressed while the prompt is open
+    EXPECT_EQ(app.label_line().substr(0, 15), "save 0..ff to: ");
+    ASSERT_TRUE(key(SDLK_RETURN));
+    EXPECT_EQ(app.transfer.job.first, 0u);
+    EXPECT_EQ(app.transfer.job.length, 0x100u);
+    finished();
+    EXPECT_EQ(app.find.status, victim + " exists: Enter replaces it");
+
+    file.resize(0);
+    app.selection.clear();  // as the watcher's notice cuts it
+    ASSERT_TRUE(key(SDLK_RETURN));
+    finished();
+    EXPECT_EQ(app.find.status, "the selection is past the end of the file now; nothing written");
+    EXPECT_EQ(contents(victim), "keep me");
+
+    // A long reason keeps its end in sight.
+    app.find.status = "save failed: cannot write in /a/folder/with/a/long/name/for/the/test: No space left on device";
+    EXPECT_EQ(app.label_line().size(), 60u);
+    EXPECT_EQ(app.label_line().substr(60 - 23), "No space left on device");
 }
 
 }  // namespace

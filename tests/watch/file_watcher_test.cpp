@@ -89,12 +89,66 @@ TEST_F(WatcherTest, FollowsThePathThroughDeletesRenamesAndNewFiles) {
     EXPECT_TRUE(noticed()) << "a file at the path again";
 }
 
+// What the path resolves through may change too: its folder, and the target
+// of a link on the way. Each time the file at the path is followed after.
+TEST_F(WatcherTest, FollowsThePathThroughFolderChangesAndLinkTargets) {
+    namespace fs = std::filesystem;
+    TempFile anchor(counting_bytes(1));
+    const fs::path root = fs::path(anchor.path()).parent_path();
+    auto write = [](const fs::path& path, const char* text) {
+        std::FILE* file = std::fopen(path.c_str(), "ab");
+        ASSERT_NE(file, nullptr);
+        std::fputs(text, file);
+        std::fclose(file);
+    };
+    const fs::path folder = root / "logs";
+    const fs::path path = folder / "app.log";
+    fs::create_directory(folder);
+    write(path, "one");
+    ASSERT_TRUE(watcher.arm(path));
+    watcher.start();
+
+    fs::remove_all(folder);
+    EXPECT_TRUE(noticed()) << "the folder deleted";
+    fs::create_directory(folder);
+    noticed(300);  // the folder alone may tell
+    write(path, "two");
+    EXPECT_TRUE(noticed()) << "a file in the folder made again";
+    write(path, "three");
+    EXPECT_TRUE(noticed()) << "that file is watched";
+
+    const fs::path renamed = root / "logs.old";
+    fs::rename(folder, renamed);
+    EXPECT_TRUE(noticed()) << "the folder renamed";
+    write(renamed / "app.log", "elsewhere");
+    EXPECT_FALSE(noticed(300)) << "a file in the renamed folder left the path";
+    fs::create_directory(folder);
+    noticed(300);
+    write(path, "four");
+    EXPECT_TRUE(noticed()) << "a file at the path again";
+
+    // The path through a link whose target is replaced by a rename.
+    const fs::path targets = root / "targets";
+    fs::create_directory(targets);
+    write(targets / "current", "old");
+    const fs::path link = root / "current.log";
+    fs::create_symlink(targets / "current", link);
+    watcher.stop();
+    ASSERT_TRUE(watcher.arm(link));
+    watcher.start();
+    write(targets / "next", "new");
+    fs::rename(targets / "next", targets / "current");
+    EXPECT_TRUE(noticed()) << "the link's target replaced";
+    write(targets / "current", "more");
+    EXPECT_TRUE(noticed()) << "the new target is watched";
+}
+
 TEST_F(WatcherTest, StopsWhileWaitingAndArmsAgain) {
     TempFile file(counting_bytes(10));
     ASSERT_TRUE(watcher.arm(file.path()));
     watcher.start();
     watcher.stop();
-    EXPECT_FALSE(watcher.arm(file.path() + "/not/a/folder"));
+    EXPECT_FALSE(watcher.arm(""));
     ASSERT_TRUE(watcher.arm(file.path()));
     watcher.start();
     file.write_at(0, {1});

@@ -31,6 +31,7 @@ const vec4 stripe_colour = vec4(0.0, 0.012, 0.0, 1.0);
 const vec4 offset_colour = vec4(0.6, 0.6, 0.3, 1.0);
 const vec4 offset_256_colour = vec4(0.0, 0.5, 0.0, 1.0);
 const vec4 highlight_colour = vec4(0.35, 0.0, 0.35, 1.0);
+const vec4 unreadable_colour = vec4(0.25, 0.25, 0.25, 1.0);
 
 // Removes one pixel in 13 (after each byte), one more in 53 (after each
 // group of four) and one more in 107 (after each group of eight).
@@ -181,6 +182,18 @@ void main() {
                         less64(right, overlay.highlight.zw) && less64(right, PAIR_SIZE);
         if ((drawn && !less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) || band_gap) {
             colour = highlight_colour;
+        }
+    }
+    // A byte that could not be read shows no glyph, on a background of its own.
+    bool unread_shown = overlay.flags.w != 0u && drawn && (characters || hex) && !label_line;
+#ifdef QUIRN_COMPARE
+    unread_shown = unread_shown && page == 0;  // the mask is of the first file's window
+#endif
+    if (unread_shown) {
+        int index = (entry & 127) * row_bytes + byte_in_row;
+        if (((overlay.unreadable[index >> 7][(index >> 5) & 3] >> (index & 31)) & 1u) != 0u) {
+            colour = unreadable_colour;
+            drawn = false;
         }
     }
     // The label line's text and the status line: a glyph code per cell.

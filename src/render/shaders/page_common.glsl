@@ -30,6 +30,7 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 pair_span;  // xy: the span of the pair
     uvec4 pair_data[128];
     uvec4 pair_status[4];  // the second page's status line
+    uvec4 unreadable[16];  // a bit per file window byte that could not be read (flags.w: any)
 } overlay;
 
 vec4 value_colour(uint v) {
