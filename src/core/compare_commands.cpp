@@ -148,6 +148,7 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     overlay.pair_span[0] = low32(span);
     overlay.pair_span[1] = uint32_t(span >> 32);
     std::memcpy(overlay.pair_data, file_b.chunk.data(), std::min(sizeof overlay.pair_data, file_b.chunk.size()));
+    add_unreadable(overlay, file_b.live.unreadable, true);
     // The second page's status line: the compare's standing state first (the
     // map's summary once complete, the shift), then its own file's view,
     // size and selection, as far as they fit.

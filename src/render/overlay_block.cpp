@@ -38,11 +38,12 @@ OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_
     return block;
 }
 
-void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits) {
+void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits, bool second_file) {
+    uint32_t* words = second_file ? block.pair_unreadable : block.unreadable;
     const size_t n = std::min(bits.size(), sizeof block.unreadable);
     bool any = false;
     for (size_t i = 0; i < n; ++i) any = any || bits[i] != 0;
     if (!any) return;
     block.flags[3] = 1;
-    std::memcpy(block.unreadable, bits.data(), n);  // little-endian: byte i / 8 is in word i / 32
+    std::memcpy(words, bits.data(), n);  // little-endian: byte i / 8 is in word i / 32
 }

@@ -30,6 +30,7 @@ struct OverlayBlock {
     uint8_t pair_data[2048]; // the second file's window
     uint8_t pair_status[64]; // the second page's status line, as status_text
     uint32_t unreadable[64]; // a bit per byte of the file window (bit i % 32 of word i / 32): not read
+    uint32_t pair_unreadable[64];  // the same for the second file's window
 };
 
 static_assert(offsetof(OverlayBlock, highlight) == 16);
@@ -41,12 +42,12 @@ static_assert(offsetof(OverlayBlock, map_flags) == 112 + panel_capacity);
 static_assert(offsetof(OverlayBlock, status_text) == 112 + panel_capacity + 16 + 1056);
 static_assert(offsetof(OverlayBlock, pair) == 112 + panel_capacity + 16 + 1056 + 64);
 static_assert(offsetof(OverlayBlock, unreadable) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64);
-static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64 + 256);
+static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64 + 2 * 256);
 static_assert(status_cells <= 64);
 
 // Marks the file window's bytes that could not be read (a bit each, as
 // read_file_at sets them; at most 2048 bytes' worth), if any are.
-void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits);
+void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits, bool second_file = false);
 
 // Text as the page's glyphs show it, one byte a cell: ASCII as it is, "…"
 // as three dots (the glyphs have no ellipsis), any other character as '?'.

@@ -305,12 +305,13 @@ TEST(PageShaderCompare, DrawsBothPagesOfTheModel) {
         bool select;
         int focus;
         bool map;
+        bool unreadable;  // a stretch of each file's window that could not be read
     };
     const Case cases[] = {
-        {"pair_at_start", 0, 0, false, 0, false},
-        {"pair_shift_plus_3_selected", 3, 0, true, 1, false},
-        {"pair_shift_minus_40_before_start", -40, 0, false, 0, true},  // random bytes moved: all differ
-        {"pair_past_the_shorter_end", 0, 0x1300, true, 1, true},
+        {"pair_at_start", 0, 0, false, 0, false, false},
+        {"pair_shift_plus_3_selected_unreadable", 3, 0, true, 1, false, true},
+        {"pair_shift_minus_40_before_start", -40, 0, false, 0, true, false},  // random bytes moved: all differ
+        {"pair_past_the_shorter_end", 0, 0x1300, true, 1, true, false},
     };
     HeadlessRenderer renderer(2 * WIDTH, HEIGHT, true);
     SDL_Keysym ctrl_m{};
@@ -327,6 +328,10 @@ TEST(PageShaderCompare, DrawsBothPagesOfTheModel) {
         if (c.select) app.selection.set(uint64_t(c.offset) + 0x1e, uint64_t(c.offset) + 0x47);
         UniformBufferObject ubo;
         app.fill_view_block(ubo);
+        if (c.unreadable) {
+            app.live.unreadable[0x50 / 8] = 0xF0;
+            app.file_b.live.unreadable[0x88 / 8] = 0xFF;  // not the first file's stretch: each page its own
+        }
         if (c.map) app.on_map_key(ctrl_m);
         OverlayBlock overlay = app.overlay_block();
         app.fill_map_record(overlay);

@@ -167,9 +167,10 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
     };
     // A byte the viewer could not read: no glyph, a background of its own.
     auto unreadable = [&](int k) {
-        if (!overlay || !overlay->flags[3] || label_line || side == 1) return false;  // the first file's mask
+        if (!overlay || !overlay->flags[3] || label_line) return false;
         const unsigned index = unsigned(page.first_index + row * 16 + k) & 2047;
-        return ((overlay->unreadable[index / 32] >> (index % 32)) & 1) != 0;
+        const uint32_t* words = side == 1 ? overlay->pair_unreadable : overlay->unreadable;
+        return ((words[index / 32] >> (index % 32)) & 1) != 0;
     };
     // A row past the end shows nothing; one before the second file's start shows its bytes only.
     const bool before_start = addr < 0;

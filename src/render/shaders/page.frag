@@ -185,13 +185,16 @@ void main() {
         }
     }
     // A byte that could not be read shows no glyph, on a background of its own.
-    bool unread_shown = overlay.flags.w != 0u && drawn && (characters || hex) && !label_line;
-#ifdef QUIRN_COMPARE
-    unread_shown = unread_shown && page == 0;  // the mask is of the first file's window
-#endif
-    if (unread_shown) {
+    if (overlay.flags.w != 0u && drawn && (characters || hex) && !label_line) {
         int index = (entry & 127) * row_bytes + byte_in_row;
-        if (((overlay.unreadable[index >> 7][(index >> 5) & 3] >> (index & 31)) & 1u) != 0u) {
+        uint word = overlay.unreadable[index >> 7][(index >> 5) & 3];
+#ifdef QUIRN_COMPARE
+        if (page == 1) {
+            index = (index_b + byte_in_row) & 2047;
+            word = overlay.pair_unreadable[index >> 7][(index >> 5) & 3];
+        }
+#endif
+        if (((word >> (index & 31)) & 1u) != 0u) {
             colour = unreadable_colour;
             drawn = false;
         }

@@ -31,6 +31,7 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 pair_data[128];
     uvec4 pair_status[4];  // the second page's status line
     uvec4 unreadable[16];  // a bit per file window byte that could not be read (flags.w: any)
+    uvec4 pair_unreadable[16];  // the same for the second file of a compare
 } overlay;
 
 vec4 value_colour(uint v) {
