@@ -30,9 +30,9 @@ Function next(const char* name) {
 // defaults to the first) in first and end.
 bool configured(int fd, uint64_t& first, uint64_t& end, const char* variable = "QUIRN_UNREADABLE") {
     if (fd < 0) return false;
-    const char* spec = std::getenv(variable);
-    if (!spec) return false;
-    const std::string text(spec);
+    const char* setting = std::getenv(variable);
+    if (!setting) return false;
+    const std::string text(setting);
     size_t second = text.rfind(':');
     size_t one = second == std::string::npos || second == 0 ? std::string::npos : text.rfind(':', second - 1);
     if (std::string(variable) == "QUIRN_SHRUNK") one = second;
