@@ -1,6 +1,6 @@
 #include "compare/compare_state.h"
 
-#include "find/find_state.h"
+#include "base/offset_text.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "compare/diff_engine.h"
 
-#include "find/mapped_read_guard.h"
+#include "base/mapped_read_guard.h"
 
 #include <emmintrin.h>
 #include <fcntl.h>

@@ -3,7 +3,7 @@
 #include "core/application.h"
 
 #include "core/page_rules.h"
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 #include "select/goto_range.h"
 
 #include <cctype>

@@ -6,7 +6,7 @@
 
 #include "core/page_rules.h"
 #include "find/find_state.h"
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 #include "select/goto_range.h"
 
 SavedView Application::current_view() const { return {clamp_to_file(offset, view_size()), selection}; }

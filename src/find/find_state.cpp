@@ -60,14 +60,6 @@ bool typed_as_text(const std::string& input) {
 
 std::string fit_label_line(const std::string& text) { return tail(text, line_characters); }
 
-std::string hex_offset(uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
-std::string decimal_offset(uint64_t value) { return "#" + std::to_string(value); }
-
 std::string progress_line(uint64_t position, uint64_t file_size, uint64_t bytes_done, double seconds) {
     char text[96];
     const double percent = file_size ? 100.0 * double(position) / double(file_size) : 100.0;

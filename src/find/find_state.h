@@ -1,6 +1,7 @@
 #pragma once
 
-#include "find/goto_target.h"
+#include "base/goto_target.h"
+#include "base/offset_text.h"
 #include "find/search_pattern.h"
 
 #include <cstdint>
@@ -41,10 +42,6 @@ struct FindState {
 // reason, in a message), behind a "<".
 std::string fit_label_line(const std::string& text);
 
-// Offsets as the page shows them (lower-case hexadecimal) and as decimals
-// are written in the go-to prompt.
-std::string hex_offset(uint64_t value);
-std::string decimal_offset(uint64_t value);
 
 // The line while a search runs: where it is, how far, how fast, how to stop.
 std::string progress_line(uint64_t position, uint64_t file_size, uint64_t bytes_done, double seconds);

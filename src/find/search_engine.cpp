@@ -1,7 +1,7 @@
 #include "find/search_engine.h"
 
 #include "find/byte_filter.h"
-#include "find/mapped_read_guard.h"
+#include "base/mapped_read_guard.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,6 +1,6 @@
 #include "identify/embedded_scan.h"
 
-#include "find/mapped_read_guard.h"
+#include "base/mapped_read_guard.h"
 #include "identify/magic_describer.h"
 #include "identify/signatures.h"
 

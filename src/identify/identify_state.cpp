@@ -1,6 +1,6 @@
 #include "identify/identify_state.h"
 
-#include "find/find_state.h"
+#include "base/offset_text.h"
 #include "render/overlay_block.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 #include "identify/embedded_scan.h"
 #include "identify/identify_workers.h"
 #include "identify/partition_table.h"

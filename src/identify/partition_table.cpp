@@ -1,6 +1,6 @@
 #include "identify/partition_table.h"
 
-#include "find/find_state.h"
+#include "base/offset_text.h"
 
 #include <blkid/blkid.h>
 

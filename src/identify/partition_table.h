@@ -1,6 +1,6 @@
 #pragma once
 
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "select/goto_range.h"
 
-#include "find/find_state.h"
-#include "find/goto_target.h"
+#include "base/offset_text.h"
+#include "base/goto_target.h"
 
 #include <cstdio>
 

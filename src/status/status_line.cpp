@@ -1,6 +1,6 @@
 #include "status/status_line.h"
 
-#include "find/find_state.h"
+#include "base/offset_text.h"
 #include "select/goto_range.h"
 #include "transfer/transfer_format.h"
 

@@ -1,6 +1,6 @@
 // The go-to parser: 8 bytes of file size, 8 of shown offset, then the input.
 #include "find/find_state.h"
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 #include "fuzz_input.h"
 #include "select/goto_range.h"
 

@@ -1,4 +1,4 @@
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 #include "identify/partition_table.h"
 #include "select/goto_range.h"
 #include "support/temp_file.h"

@@ -1,5 +1,5 @@
 #include "find/find_state.h"
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "find/mapped_read_guard.h"
+#include "base/mapped_read_guard.h"
 
 #include <signal.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 
 #include <algorithm>
 #include <cctype>
