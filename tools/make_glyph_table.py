@@ -6,7 +6,9 @@ turned into BDF text by pcf2bdf. Codes 32 to 126 are ASCII, 128 to 255 follow
 KOI8-R through its Unicode mapping, and the control codes get visible symbols.
 Glyphs the font lacks are drawn here by hand. The other sets' upper halves
 follow: Latin-1 (its control codes 128 to 159 as a dotted square), code page
-437, and ASCII (every byte a dot).
+437, and ASCII (every byte a dot). Beside the glyphs, the character each
+upper byte shows as in each set, for text copied from the page: its Unicode
+code point, or 0 where the set draws a control symbol or a dot.
 
     tools/make_glyph_table.py > src/render/glyph_table.cpp
 """
@@ -111,13 +113,29 @@ def build_table():
     return table
 
 
+def shows_character(codec, code):
+    """Whether byte `code` of the set is drawn as its character, not as a control symbol."""
+    char = bytes([code]).decode(codec)
+    return codec == "koi8_r" or char.isprintable() or char == "\xa0"
+
+
 def build_upper(codec, font):
     """The glyphs of bytes 128 to 255 in one set, as a flat list of row bytes."""
     rows = []
     for code in range(128, 256):
         char = bytes([code]).decode(codec)
-        rows += font[ord(char)] if char.isprintable() or char == "\xa0" else from_picture(DOTTED_SQUARE)
+        rows += font[ord(char)] if shows_character(codec, code) else from_picture(DOTTED_SQUARE)
     return rows
+
+
+def write_upper_codes(out, name, codec):
+    """The code points of bytes 128 to 255 as the set shows them, 0 for a symbol or a dot."""
+    codes = [ord(bytes([code]).decode(codec)) if codec and shows_character(codec, code) else 0
+             for code in range(128, 256)]
+    out.write(f"\nconst std::array<uint16_t, 128> {name} = {{\n")
+    for i in range(0, 128, 8):
+        out.write("    " + ", ".join(f"0x{c:04x}" for c in codes[i:i + 8]) + f",  // {128 + i}\n")
+    out.write("};\n")
 
 
 def write_upper(out, name, rows, labels):
@@ -146,6 +164,9 @@ def main():
             return f" {char}" if char.isprintable() and char not in " \\" else ""
         write_upper(out, name, build_upper(codec, font), labels)
     write_upper(out, "ascii_upper", table[ord(".")] * 128, lambda code: "")
+    for name, codec in [("koi8r_upper_codes", "koi8_r"), ("latin1_upper_codes", "latin-1"),
+                        ("cp437_upper_codes", "cp437"), ("ascii_upper_codes", None)]:
+        write_upper_codes(out, name, codec)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -127,16 +128,28 @@ std::optional<GotoTarget> partition_target(const std::string& input, uint64_t fi
     GotoTarget target;
     uint64_t number = 0;
     size_t digits = 0;
+    bool too_large = false;
     for (; in.at < input.size() && std::isdigit(static_cast<unsigned char>(input[in.at])); ++in.at, ++digits) {
-        number = std::min<uint64_t>(number * 10 + uint64_t(input[in.at] - '0'), 1u << 20);
+        number = number * 10 + uint64_t(input[in.at] - '0');
+        too_large = too_large || number > uint64_t(std::numeric_limits<int>::max());
+        if (too_large) number = 0;  // stays small while the rest of the digits are read
     }
     const bool last = in.take('$');
     if (digits == 0 || !in.done()) {
         target.error = "a partition number expected, as in p2 or p2$";
         return target;
     }
+    if (too_large) {
+        target.error = "partition number out of range";
+        return target;
+    }
     for (const PartitionSpan& p : partitions) {
-        if (uint64_t(p.number) == number && p.end > p.first) {
+        if (uint64_t(p.number) != number) continue;
+        if (p.past_end) {
+            target.error = "partition " + std::to_string(number) + " lies past the end of the file";
+            return target;
+        }
+        if (p.end > p.first) {
             target.offset = last ? p.end - 1 : p.first;
             target.valid = target.offset < file_size;
             if (!target.valid) target.error = "past the end";

@@ -23,6 +23,7 @@ struct PartitionSpan {
     int number = 0;
     uint64_t first = 0;
     uint64_t end = 0;
+    bool past_end = false;  // the table puts it wholly past the file's end
 };
 using PartitionSpans = std::vector<PartitionSpan>;
 

@@ -2,6 +2,7 @@
 
 #include "base/offset_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::string thousands(uint64_t value) {
@@ -22,10 +23,6 @@ std::string difference_text(const DiffRun& run) {
            (run.length == 1 ? " byte" : " bytes");
 }
 
-std::string no_difference_text(uint64_t from, bool backward) {
-    return std::string("no difference ") + (backward ? "before " : "after ") + hex_offset(from);
-}
-
 std::string summary_text(uint64_t bytes, uint64_t runs) {
     if (bytes == 0) return "the files are identical";
     return thousands(bytes) + (bytes == 1 ? " byte differs in " : " bytes differ in ") + thousands(runs) +
@@ -38,3 +35,24 @@ std::string compare_progress_text(uint64_t position, uint64_t span) {
     std::snprintf(text, sizeof text, "comparing %s %.0f%%  Esc cancels", hex_offset(position).c_str(), percent);
     return text;
 }
+
+std::string file_label(const std::string& path, const std::string& other_path) {
+    auto base = [](const std::string& p) {
+        const size_t slash = p.find_last_of('/', p.find_last_not_of('/'));
+        const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+        return name.substr(0, name.find_last_not_of('/') + 1);
+    };
+    const std::string name = base(path);
+    return name.empty() || name == base(other_path) ? path : name;
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> selection_in_file(uint64_t first, uint64_t end, int64_t shift,
+                                                               uint64_t size) {
+    // Offsets and shifts stay below 2^48, so their sums fit in 64 signed bits.
+    const int64_t from = std::max<int64_t>(int64_t(first) + shift, 0);
+    const int64_t to = std::min<int64_t>(int64_t(end) + shift, int64_t(size));
+    if (to <= from) return std::nullopt;
+    return std::make_pair(uint64_t(from), uint64_t(to));
+}
+
+std::string nothing_selected_text(const std::string& label) { return "no bytes of " + label + " selected"; }

@@ -193,6 +193,8 @@ public:
     // Saves bytes [first, end), the range chosen when Ctrl+S was pressed.
     void start_save(const std::string& name, bool replace, uint64_t first, uint64_t end);
     void start_copy(TransferWorker::Job::Kind kind);
+    // "B.bin is shown here; choose another name", of the shown file at that path.
+    std::string shown_refusal(const std::string& shown_path) const;
     void on_transfer_notice();
 
     // Compare (core/compare_commands.cpp, core/file_window.cpp). With a
@@ -205,7 +207,9 @@ public:
     int64_t second_view() const;
     bool on_compare_key(const SDL_Keysym& key);
     bool on_compare_text(const std::string& typed);
-    void start_difference(bool backward);
+    // `wrapped_from`: the look goes on from that end after finding none
+    // from where it started.
+    void start_difference(bool backward, std::optional<uint64_t> wrapped_from = std::nullopt);
     void on_difference_notice();
     void set_shift(int64_t new_shift);
     void fill_pair_record(OverlayBlock& overlay);
@@ -216,8 +220,21 @@ public:
     uint64_t focused_offset(uint64_t pair_offset) const;
     uint64_t focused_offset_in(int page, uint64_t pair_offset) const;
     uint64_t pair_offset(uint64_t focused) const;
-    // The selection's bytes in the focused file: first and end.
-    std::pair<uint64_t, uint64_t> focused_selection() const;
+    // The selection's bytes in a page's file, or the focused file's: first
+    // and end; none when the selection holds no byte of that file.
+    std::optional<std::pair<uint64_t, uint64_t>> selection_in(int page) const;
+    std::optional<std::pair<uint64_t, uint64_t>> focused_selection() const;
+    // A page's status facts of the selection: its bytes in that file, or
+    // that it holds none of them.
+    void describe_selection(int page, StatusFacts& facts) const;
+    // How messages name a file: in a compare its name (file_label), and a
+    // message about one file starts with it ("B.bin: file removed").
+    std::string shown_name(const ShownFile& file) const;
+    std::string about(const ShownFile& file, const std::string& message) const;
+    // The paths of the files shown, none of which a save may replace.
+    std::vector<std::string> shown_paths() const;
+    // The label line's word on the files: each one's live line, named in a compare.
+    std::string files_line() const;
 
     // Zoom and rows (core/zoom.cpp). They change `zoom`, `rows` and the
     // window's size, and ask for a rebuilt swap chain and a frame.

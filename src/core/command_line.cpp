@@ -70,12 +70,23 @@ CommandLine parse_command_line(int argc, char** argv) {
             if (std::strcmp(argument, name) == 0 && i + 1 == argc) return refuse(std::string(name) + " needs a value");
         }
         std::string charset_option;
-        if (take_option("--at", argc, argv, i, line.start.at_option, line.start.at) ||
-            take_option("--select", argc, argv, i, line.start.select_option, line.start.select) ||
-            take_option("--charset", argc, argv, i, charset_option, line.charset) ||
-            take_option("--shift", argc, argv, i, line.start.shift_option, line.start.shift)) {
-            continue;
+        const struct {
+            const char* name;
+            std::string& option;
+            std::string& value;
+        } valued[] = {{"--at", line.start.at_option, line.start.at},
+                      {"--select", line.start.select_option, line.start.select},
+                      {"--charset", charset_option, line.charset},
+                      {"--shift", line.start.shift_option, line.start.shift}};
+        bool taken = false;
+        for (const auto& option : valued) {
+            if (!take_option(option.name, argc, argv, i, option.option, option.value)) continue;
+            // "--charset=" and "--at ''" give an empty value, which no option takes.
+            if (option.value.empty()) return refuse(std::string(option.name) + " needs a value");
+            taken = true;
+            break;
         }
+        if (taken) continue;
         if (argument[0] == '+' && (i + 1 < argc || line.path)) {
             line.start.at_option = "+";
             line.start.at = argument + 1;
@@ -89,6 +100,7 @@ CommandLine parse_command_line(int argc, char** argv) {
     if (!line.charset.empty() && !charset_named(line.charset)) {
         return refuse("unknown character set " + line.charset + " (" + charset_list() + ")");
     }
+    if (!line.start.shift_option.empty() && line.path && !line.second_path) return refuse("--shift needs two files");
     if (line.path) line.action = CommandLine::Action::View;
     return line;
 }

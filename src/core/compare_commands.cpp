@@ -32,13 +32,55 @@ uint64_t Application::pair_offset(uint64_t focused) const {
     return in_a > 0 ? uint64_t(in_a) : 0;
 }
 
-std::pair<uint64_t, uint64_t> Application::focused_selection() const {
-    if (!comparing()) return {selection.first(), selection.end()};
-    // In a compare the selection may reach past the focused file's end.
-    const uint64_t size = focused_file().size;
-    const uint64_t first = std::min(size, focused_offset(selection.first()));
-    const uint64_t end = std::min(size, focused_offset(selection.end()));
-    return {first, std::max(first, end)};
+std::optional<std::pair<uint64_t, uint64_t>> Application::selection_in(int page) const {
+    if (!selection.active) return std::nullopt;
+    if (!comparing()) return std::make_pair(selection.first(), selection.end());
+    // In a compare the selection may reach past either file's end, or lie wholly outside one.
+    return selection_in_file(selection.first(), selection.end(), page == 1 ? compare.shift : 0,
+                             page == 1 ? file_b.size : file_a.size);
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> Application::focused_selection() const {
+    return selection_in(comparing() ? compare.focus : 0);
+}
+
+void Application::describe_selection(int page, StatusFacts& facts) const {
+    facts.selected = selection.active;
+    facts.nothing_selected.clear();
+    if (!selection.active) return;
+    if (const auto range = selection_in(page)) {
+        facts.first = range->first;
+        facts.end = range->second;
+    } else {
+        facts.nothing_selected = nothing_selected_text(shown_name(page == 1 ? file_b : file_a));
+    }
+}
+
+std::string Application::shown_name(const ShownFile& file) const {
+    const ShownFile& other = &file == &file_a ? file_b : file_a;
+    return file_label(file.path ? file.path : "", other.path ? other.path : "");
+}
+
+std::string Application::about(const ShownFile& file, const std::string& message) const {
+    return comparing() ? shown_name(file) + ": " + message : message;
+}
+
+std::vector<std::string> Application::shown_paths() const {
+    std::vector<std::string> paths;
+    for (const ShownFile* file : {&file_a, &file_b}) {
+        if (file->path) paths.emplace_back(file->path);
+    }
+    return paths;
+}
+
+std::string Application::files_line() const {
+    if (!comparing()) return live.line();
+    std::string line;
+    for (const ShownFile* file : {&file_a, &file_b}) {
+        const std::string own = file->live.line();
+        if (!own.empty()) line += (line.empty() ? "" : "; ") + about(*file, own);
+    }
+    return line;
 }
 
 bool Application::on_compare_key(const SDL_Keysym& key) {
@@ -78,18 +120,21 @@ void Application::set_shift(int64_t new_shift) {
     need_redraw = true;
 }
 
-void Application::start_difference(bool backward) {
-    if (compare.looking && compare.backward == backward) return;  // the look under way is this one
+void Application::start_difference(bool backward, std::optional<uint64_t> wrapped_from) {
+    if (compare.looking && compare.backward == backward && !wrapped_from) return;  // the look under way is this one
     DiffRequest request;
     request.path_a = fname;
     request.path_b = file_b.path;
     request.shift = compare.shift;
     request.backward = backward;
-    if (selection.active) {
+    if (wrapped_from) {
+        request.from = *wrapped_from;
+    } else if (selection.active) {
         request.from = backward ? selection.first() : selection.end();
     } else {
         request.from = uint64_t(offset);
     }
+    compare.wrapped = wrapped_from.has_value();
     compare.from = request.from;
     compare.backward = backward;
     compare.generation = compare.worker.start(request);
@@ -118,12 +163,20 @@ void Application::on_difference_notice() {
                 offset = int64_t(first & ~uint64_t(row_bytes - 1));
             }
             find.status = difference_text(outcome.run);
+            if (compare.wrapped) find.status += compare.backward ? ", wrapped to the end" : ", wrapped to the start";
             record_jump(left);
             break;
         }
         case DiffOutcome::Kind::NotFound: {
+            // Past one end the look goes on from the other, as far as where it
+            // started, as a search does; a look that covered the whole pair
+            // found the files identical.
             const bool whole = compare.backward ? compare.from >= state.progress.span : compare.from == 0;
-            find.status = whole ? summary_text(0, 0) : no_difference_text(compare.from, compare.backward);
+            if (whole || compare.wrapped) {
+                find.status = summary_text(0, 0);
+            } else {
+                start_difference(compare.backward, compare.backward ? state.progress.span : 0);
+            }
             break;
         }
         case DiffOutcome::Kind::Cancelled: find.status = "compare cancelled"; break;
@@ -161,8 +214,7 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     facts.offset = uint64_t(std::max<int64_t>(view_b, 0));
     facts.file_size = file_b.size;
     facts.character_device = file_b.character_device;
-    facts.first = focused_offset_in(1, selection.first());
-    facts.end = focused_offset_in(1, selection.end());
+    describe_selection(1, facts);
     facts.charset.clear();  // named once, on the first page's line
     for (StatusSegment& segment : view_segments(facts)) segments.push_back(std::move(segment));
     pack_status_line(segments, overlay.pair_status, status_cells);

@@ -160,6 +160,10 @@ void Application::go_to_embedded_file(bool backward) {
     const uint64_t position = selection.active ? selection.first() : uint64_t(offset);
     const int64_t index = step_embedded(files, current, position, selection.active, backward);
     const EmbeddedFile& file = files[size_t(index)];
+    // A step that went round the end to the other says so, as a search does.
+    const bool wrapped = current >= 0 ? (backward ? index >= current : index <= current)
+                         : backward   ? file.start >= position
+                                      : file.start < position || (selection.active && file.start == position);
     const SavedView left = current_view();
     // From the file's start through its signature, which for most kinds is
     // the signature alone: the panel then describes the file the label names.
@@ -168,6 +172,7 @@ void Application::go_to_embedded_file(bool backward) {
     offset = int64_t(file.start & ~uint64_t(row_bytes - 1));
     identify.current = index;
     find.status = embedded_label(file);
+    if (wrapped) find.status += backward ? ", wrapped to the end" : ", wrapped to the start";
     record_jump(left);
     need_redraw = true;
 }

@@ -36,9 +36,7 @@ StatusFacts Application::status_facts() const {
     facts.offset = uint64_t(offset);
     facts.file_size = file_size;
     facts.character_device = character_device;
-    facts.selected = selection.active;
-    facts.first = selection.first();
-    facts.end = selection.end();
+    describe_selection(0, facts);
     if (charset != Charset::Koi8r) facts.charset = charset_name(charset);
     return facts;
 }

@@ -2,7 +2,9 @@
 // the save prompt is one of the find prompts.
 #include "core/application.h"
 
+#include "compare/compare_state.h"
 #include "transfer/clipboard_limit.h"
+#include "transfer/save_file.h"
 #include "transfer/transfer_format.h"
 
 #include <malloc.h>
@@ -40,6 +42,11 @@ const char* copied_as(Kind kind) {
 }
 
 }  // namespace
+
+std::string Application::shown_refusal(const std::string& shown_path) const {
+    const ShownFile& file = comparing() && file_b.path && shown_path == file_b.path ? file_b : file_a;
+    return shown_name(file) + " is shown here; choose another name";
+}
 
 bool Application::on_transfer_key(const SDL_Keysym& key) {
     const bool ctrl = key.mod & KMOD_CTRL;
@@ -91,13 +98,19 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
         find.status = "nothing selected";
         return true;
     }
+    // In a compare the selection may hold no byte of the focused file.
+    const auto range = focused_selection();
+    if (!range) {
+        find.status = nothing_selected_text(shown_name(focused_file()));
+        return true;
+    }
     if (save) {
         open_prompt(FindState::Prompt::Save, false);
         // The range is the one the prompt opens for, in the focused file's offsets.
-        const auto [first, end] = focused_selection();
+        const auto [first, end] = *range;
         find.save_first = first;
         find.save_end = end;
-        find.input = default_save_name(focused_file().path, first, end > first ? end - 1 : first);
+        find.input = default_save_name(focused_file().path, first, end - 1);
         return true;
     }
     if (alt) {
@@ -110,8 +123,10 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
 }
 
 void Application::start_copy(TransferWorker::Job::Kind kind) {
-    // From the focused file, in its offsets.
-    const auto [first, end] = focused_selection();
+    // From the focused file, in its offsets; on_transfer_key made sure it holds some.
+    const auto range = focused_selection();
+    if (!range) return;
+    const auto [first, end] = *range;
     const uint64_t length = end - first;
     if (length > copy_limit) {
         find.status = "too large to copy (" + exact_size_text(length) + "): Ctrl+S saves it";
@@ -119,6 +134,7 @@ void Application::start_copy(TransferWorker::Job::Kind kind) {
     }
     TransferWorker::Job job;
     job.kind = kind;
+    job.charset = charset;
     job.path = focused_file().path;
     job.first = first;
     job.length = length;
@@ -135,7 +151,13 @@ void Application::start_save(const std::string& name, bool replace, uint64_t fir
     // checks again as it copies.
     const FileRead now = read_file_at(focused_file().path, 0, 0, nullptr);
     if (now.failure == FileRead::Failure::None && end > now.size) {
-        find.status = "the selection is past the end of the file now; nothing written";
+        find.status = about(focused_file(), "the selection is past the end of the file now; nothing written");
+        return;
+    }
+    // No shown file is ever a target, by any name; the worker looks again before the rename.
+    const std::vector<std::string> shown = shown_paths();
+    if (const int index = shown_file_named(name, shown); index >= 0) {
+        find.status = shown_refusal(shown[size_t(index)]);
         return;
     }
     TransferWorker::Job job;
@@ -145,6 +167,7 @@ void Application::start_save(const std::string& name, bool replace, uint64_t fir
     job.length = end - first;
     job.target = name;
     job.replace = replace;
+    job.shown = shown;
     transfer.job = job;
     transfer.generation = transfer.worker.start(std::move(job));
     transfer.busy = true;
@@ -186,14 +209,16 @@ void Application::on_transfer_notice() {
             find.status = saving ? "save cancelled: nothing written" : "copy cancelled";
             break;
         case TransferOutcome::Kind::Failed:
+            // A copy fails only on its file; a save on either end, and its reasons say which.
             find.status = what + " failed: " + state.outcome.error + (saving ? "; nothing written" : "");
+            if (!saving) find.status = about(focused_file(), find.status);
             break;
         case TransferOutcome::Kind::Exists:
             find.status = job.target + " exists: Enter replaces it";
             transfer.replace_name = job.target;
             break;
         case TransferOutcome::Kind::Shown:
-            find.status = job.target + " is the file shown: quirn never writes it";
+            find.status = shown_refusal(state.outcome.error);
             break;
     }
     // The copy's text and blocks go back to the system, not to the heap's free lists.

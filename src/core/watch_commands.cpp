@@ -42,5 +42,5 @@ std::string Application::label_line() const {
     // Go-to is typed in the focused file's offsets.
     const std::string line = find.line(focused_file().size, focused_offset(uint64_t(offset)));
     if (!line.empty()) return fit_label_line(line);
-    return fit_label_line(comparing() && live.line().empty() ? file_b.live.line() : live.line());
+    return fit_label_line(files_line());
 }

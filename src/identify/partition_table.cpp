@@ -33,12 +33,35 @@ FileSystem probe_file_system(int fd, uint64_t first, uint64_t size) {
 
 std::string partition_name(const Partition& p) { return std::to_string(p.number); }
 
+// `count` sectors of 512 bytes, or `limit` when that is fewer.
+uint64_t sectors_to_bytes(uint64_t count, uint64_t limit) { return count > limit / 512 ? limit : count * 512; }
+
+std::string ordinal(size_t n) {
+    const size_t tens = n % 100, ones = n % 10;
+    const char* suffix = tens >= 11 && tens <= 13 ? "th" : ones == 1 ? "st" : ones == 2 ? "nd" : ones == 3 ? "rd" : "th";
+    return std::to_string(n) + suffix;
+}
+
+// Whether the partitions, in the order of their starts, are numbered 1, 2, 3 ...
+bool numbered_in_order(const std::vector<Partition>& parts) {
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (size_t(parts[i].number) != i + 1) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 PartitionTable read_partition_table(const std::string& path) {
-    PartitionTable table;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return table;
+    if (fd < 0) return {};
+    PartitionTable table = read_partition_table_of(fd);
+    ::close(fd);
+    return table;
+}
+
+PartitionTable read_partition_table_of(int fd) {
+    PartitionTable table;
     struct stat info {};
     uint64_t size = 0;
     if (::fstat(fd, &info) == 0 && (S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) {
@@ -57,13 +80,17 @@ PartitionTable read_partition_table(const std::string& path) {
         }
         for (int i = 0; i < count; ++i) {
             blkid_partition part = blkid_partlist_get_partition(list, i);
+            if (!part) continue;
             const blkid_loff_t start = blkid_partition_get_start(part);
             const blkid_loff_t sectors = blkid_partition_get_size(part);
             if (start < 0 || sectors <= 0) continue;
+            // Sector numbers come from the file: bytes beyond 64 bits, or
+            // beyond the file, are the file's end.
             Partition p;
             p.number = blkid_partition_get_partno(part);
-            p.first = std::min(uint64_t(start) * 512, size);
-            p.end = std::min(p.first + uint64_t(sectors) * 512, size);
+            p.first = sectors_to_bytes(uint64_t(start), size);
+            p.end = p.first + std::min(sectors_to_bytes(uint64_t(sectors), size), size - p.first);
+            p.past_end = p.first >= size;
             table.partitions.push_back(p);
         }
     }
@@ -74,13 +101,12 @@ PartitionTable read_partition_table(const std::string& path) {
     if (table.partitions.empty() && size > 0) table.whole = probe_file_system(fd, 0, size);
     std::sort(table.partitions.begin(), table.partitions.end(),
               [](const Partition& a, const Partition& b) { return a.first != b.first ? a.first < b.first : a.end > b.end; });
-    ::close(fd);
     return table;
 }
 
 PartitionSpans partition_spans(const PartitionTable& table) {
     PartitionSpans spans;
-    for (const Partition& p : table.partitions) spans.push_back(PartitionSpan{p.number, p.first, p.end});
+    for (const Partition& p : table.partitions) spans.push_back(PartitionSpan{p.number, p.first, p.end, p.past_end});
     return spans;
 }
 
@@ -104,9 +130,15 @@ std::string where_text(const PartitionTable& table, uint64_t offset) {
         }
     }
     if (inside) {
+        // Numbered as the table numbers them: where a slot is empty, the
+        // number is no place among those found, and the line says both.
         const std::string fs = file_system_text(inside->file_system);
-        return "partition " + partition_name(*inside) + " of " + std::to_string(parts.size()) +
-               (fs.empty() ? "" : " (" + fs + ")") + ", " + hex_offset(offset - inside->first) + " into it";
+        const size_t place = size_t(inside - parts.data()) + 1;
+        const std::string count = std::to_string(parts.size());
+        const std::string among = size_t(inside->number) == place && numbered_in_order(parts)
+                                      ? " of " + count + (fs.empty() ? "" : " (" + fs + ")")
+                                      : " (" + ordinal(place) + " of " + count + (fs.empty() ? "" : ", " + fs) + ")";
+        return "partition " + partition_name(*inside) + among + ", " + hex_offset(offset - inside->first) + " into it";
     }
     const Partition* before = nullptr;  // the last one that ends at or before the offset
     const Partition* after = nullptr;   // the first one that starts after it

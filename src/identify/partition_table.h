@@ -16,6 +16,7 @@ struct Partition {
     int number = 0;       // as the table numbers it: p2 is number 2
     uint64_t first = 0;   // the first byte
     uint64_t end = 0;     // one past the last byte
+    bool past_end = false;  // the table puts it wholly past the file's end (first and end are the end)
     FileSystem file_system;
 };
 
@@ -31,6 +32,8 @@ struct PartitionTable {
 // (or the whole file, when it has none) for a file system. A file that
 // cannot be read, or is no regular file or block device, has neither.
 PartitionTable read_partition_table(const std::string& path);
+// The same of an open file, which stays open.
+PartitionTable read_partition_table_of(int fd);
 
 // The partitions as go-to names them.
 PartitionSpans partition_spans(const PartitionTable& table);
@@ -39,7 +42,9 @@ PartitionSpans partition_spans(const PartitionTable& table);
 std::string file_system_text(const FileSystem& file_system);
 
 // Where `offset` lies, as the inspector's "in:" line says it:
-// "partition 2 of 3 (ext4 'root'), 7e00 into it", "before partition 1",
+// "partition 2 of 3 (ext4 'root'), 7e00 into it" (where the numbers are no
+// places among those found, as with an empty first slot, "partition 4 (3rd
+// of 3, ext4 'root'), 7e00 into it"), "before partition 1",
 // "between partitions 1 and 2", "after partition 3", or for a file system
 // image "ext4 'root', 7e00 into it"; "" when the file has neither.
 std::string where_text(const PartitionTable& table, uint64_t offset);

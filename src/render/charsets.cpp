@@ -38,3 +38,14 @@ const uint8_t* upper_glyphs(Charset charset) {
     }
     return fixed6x13.data() + 2048;
 }
+
+uint32_t shown_character(Charset charset, uint8_t byte) {
+    if (byte < 0x80) return byte >= 0x20 && byte < 0x7f ? byte : 0;
+    switch (charset) {
+        case Charset::Koi8r: return koi8r_upper_codes[byte - 0x80];
+        case Charset::Latin1: return latin1_upper_codes[byte - 0x80];
+        case Charset::Cp437: return cp437_upper_codes[byte - 0x80];
+        case Charset::Ascii: return ascii_upper_codes[byte - 0x80];
+    }
+    return 0;
+}

@@ -16,3 +16,8 @@ std::string charset_list();
 
 // The glyphs of bytes 128 to 255 in the set: 128 glyphs of 16 row bytes.
 const uint8_t* upper_glyphs(Charset charset);
+
+// The character byte `byte` shows as in the set, as a Unicode code point:
+// ASCII for 32 to 126, the set's own for 128 to 255; 0 for a byte drawn as
+// a control symbol or a dot.
+uint32_t shown_character(Charset charset, uint8_t byte);

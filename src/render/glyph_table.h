@@ -13,3 +13,11 @@ extern const std::array<uint8_t, 4096> fixed6x13;
 extern const std::array<uint8_t, 2048> latin1_upper;
 extern const std::array<uint8_t, 2048> cp437_upper;
 extern const std::array<uint8_t, 2048> ascii_upper;
+
+// The character each of bytes 128 to 255 shows as in each set, as a Unicode
+// code point; 0 where the set draws a control symbol (Latin-1's 128 to 159)
+// or a dot (ASCII).
+extern const std::array<uint16_t, 128> koi8r_upper_codes;
+extern const std::array<uint16_t, 128> latin1_upper_codes;
+extern const std::array<uint16_t, 128> cp437_upper_codes;
+extern const std::array<uint16_t, 128> ascii_upper_codes;

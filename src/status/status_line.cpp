@@ -22,7 +22,9 @@ std::vector<StatusSegment> view_segments(const StatusFacts& facts) {
         segments.push_back({"at", hex_offset(facts.offset) + " " + std::to_string(percent_into(facts.offset, facts.file_size)) + "%"});
         segments.push_back({"size", hex_offset(facts.file_size) + " " + size_text(facts.file_size)});
     }
-    if (facts.selected) segments.push_back({"", range_text(facts.first, facts.end)});
+    if (facts.selected) {
+        segments.push_back({"", facts.nothing_selected.empty() ? range_text(facts.first, facts.end) : facts.nothing_selected});
+    }
     if (!facts.charset.empty()) segments.push_back({"charset", facts.charset});
     return segments;
 }

@@ -24,6 +24,7 @@ struct StatusFacts {
     bool character_device = false;  // has no size to show
     bool selected = false;
     uint64_t first = 0, end = 0;    // the selection, its end exclusive
+    std::string nothing_selected;   // said instead when the selection holds no byte of this file
     std::string charset;     // the set bytes 128 to 255 are drawn in; "" for the default
 };
 

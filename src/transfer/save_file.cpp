@@ -155,15 +155,21 @@ bool give_name(Temporary& temporary, const std::string& folder, const std::strin
     return true;
 }
 
-// What the target's name says before anything is written.
-TransferOutcome check_target(const std::string& target, const struct stat& source, bool replace) {
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// What the target's name says before anything is written, and again before
+// the rename: the shown files are looked at anew each time, as a replace by
+// rename may have put another file at a shown path.
+TransferOutcome check_target(const std::string& target, const struct stat& source, const std::string& source_path,
+                             const std::vector<std::string>& shown, bool replace) {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) != 0) {
         if (errno == ENOENT) return {};
         return failed(reason(errno));
     }
-    if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) {
-        return {TransferOutcome::Kind::Shown, ""};
+    if (same_file(existing, source)) return {TransferOutcome::Kind::Shown, source_path};
+    if (const int index = shown_file_named(target, shown); index >= 0) {
+        return {TransferOutcome::Kind::Shown, shown[size_t(index)]};
     }
     if (S_ISDIR(existing.st_mode)) return failed("it is a folder");
     if (!replace) return {TransferOutcome::Kind::Exists, ""};
@@ -171,6 +177,24 @@ TransferOutcome check_target(const std::string& target, const struct stat& sourc
 }
 
 }  // namespace
+
+int shown_file_named(const std::string& target, const std::vector<std::string>& shown) {
+    struct stat named[2] {};
+    int names = 0;
+    if (::stat(target.c_str(), &named[names]) == 0) ++names;
+    if (char* resolved = ::realpath(target.c_str(), nullptr)) {
+        if (::stat(resolved, &named[names]) == 0) ++names;
+        std::free(resolved);
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        struct stat file {};
+        if (::stat(shown[i].c_str(), &file) != 0) continue;
+        for (int n = 0; n < names; ++n) {
+            if (same_file(named[n], file)) return int(i);
+        }
+    }
+    return -1;
+}
 
 TransferOutcome copy_range(int source, uint64_t first, uint64_t length, int target,
                            const std::atomic<bool>& cancel, const SaveProgress& progress) {
@@ -239,17 +263,17 @@ TransferOutcome copy_range(int source, uint64_t first, uint64_t length, int targ
 
 TransferOutcome save_range(const std::string& source_path, uint64_t first, uint64_t length,
                            const std::string& target_name, bool replace, const std::atomic<bool>& cancel,
-                           const SaveProgress& progress) {
+                           const SaveProgress& progress, const std::vector<std::string>& shown) {
     const Descriptor source(::open(source_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    struct stat shown {};
-    if (source.get() < 0 || ::fstat(source.get(), &shown) != 0) return failed("the file cannot be opened");
+    struct stat source_file {};
+    if (source.get() < 0 || ::fstat(source.get(), &source_file) != 0) return failed("the file cannot be opened");
     // A name that is a symbolic link: the file it points to is replaced, and the link stays.
     std::string target_path = target_name;
     if (char* resolved = replace ? ::realpath(target_name.c_str(), nullptr) : nullptr) {
         target_path = resolved;
         std::free(resolved);
     }
-    TransferOutcome outcome = check_target(target_path, shown, replace);
+    TransferOutcome outcome = check_target(target_path, source_file, source_path, shown, replace);
     if (outcome.kind != TransferOutcome::Kind::Done) return outcome;
 
     const std::string folder = folder_of(target_path);
@@ -269,7 +293,7 @@ TransferOutcome save_range(const std::string& source_path, uint64_t first, uint6
     if (cancel.load()) return {TransferOutcome::Kind::Cancelled, ""};
 
     // The name may have changed hands while the bytes were copied.
-    outcome = check_target(target_path, shown, replace);
+    outcome = check_target(target_path, source_file, source_path, shown, replace);
     if (outcome.kind != TransferOutcome::Kind::Done) return outcome;
     if (!give_name(*temporary, folder, target_path, replace)) {
         if (errno == EEXIST) return {TransferOutcome::Kind::Exists, ""};

@@ -18,38 +18,41 @@ const std::array<uint32_t, 256> hex_cells = [] {
     return cells;
 }();
 
-// Bytes below 0x80 kept as they are: printable ASCII, tab, line feed, carriage return.
-const std::array<bool, 128> ascii_kept = [] {
-    std::array<bool, 128> kept{};
-    for (unsigned b = 0x20; b < 0x7f; ++b) kept[b] = true;
-    kept['\t'] = kept['\n'] = kept['\r'] = true;
-    return kept;
-}();
+// Each byte as the page shows it in one set, in UTF-8: up to three bytes
+// and their count in the fourth. Tab, line feed and carriage return stay
+// themselves, so that copied lines stay lines; any other byte the set draws
+// as a symbol or a dot becomes '.'.
+using TextCells = std::array<uint32_t, 256>;
 
-// The length of the sequence a lead byte starts, 0 for a byte that starts none.
-unsigned sequence_length(uint8_t lead) {
-    if (lead >= 0xc2 && lead <= 0xdf) return 2;
-    if (lead >= 0xe0 && lead <= 0xef) return 3;
-    if (lead >= 0xf0 && lead <= 0xf4) return 4;
-    return 0;
+TextCells text_cells_of(Charset charset) {
+    TextCells cells{};
+    for (unsigned b = 0; b < 256; ++b) {
+        uint32_t code = shown_character(charset, uint8_t(b));
+        if (b == '\t' || b == '\n' || b == '\r') code = b;
+        if (code == 0) code = '.';
+        uint8_t cell[4] = {};
+        if (code < 0x80) {
+            cell[0] = uint8_t(code);
+            cell[3] = 1;
+        } else if (code < 0x800) {
+            cell[0] = uint8_t(0xc0 | (code >> 6));
+            cell[1] = uint8_t(0x80 | (code & 0x3f));
+            cell[3] = 2;
+        } else {
+            cell[0] = uint8_t(0xe0 | (code >> 12));
+            cell[1] = uint8_t(0x80 | ((code >> 6) & 0x3f));
+            cell[2] = uint8_t(0x80 | (code & 0x3f));
+            cell[3] = 3;
+        }
+        std::memcpy(&cells[b], cell, 4);
+    }
+    return cells;
 }
 
-// Whether the bytes after the lead make a valid sequence: no overlong form,
-// no surrogate, nothing past U+10FFFF.
-bool valid_tail(const uint8_t* s, unsigned length) {
-    uint8_t low = 0x80, high = 0xbf;
-    switch (s[0]) {
-        case 0xe0: low = 0xa0; break;
-        case 0xed: high = 0x9f; break;
-        case 0xf0: low = 0x90; break;
-        case 0xf4: high = 0x8f; break;
-        default: break;
-    }
-    if (s[1] < low || s[1] > high) return false;
-    for (unsigned i = 2; i < length; ++i) {
-        if ((s[i] & 0xc0) != 0x80) return false;
-    }
-    return true;
+const TextCells& text_cells(Charset charset) {
+    static const std::array<TextCells, 4> all = {text_cells_of(Charset::Koi8r), text_cells_of(Charset::Latin1),
+                                                 text_cells_of(Charset::Cp437), text_cells_of(Charset::Ascii)};
+    return all[size_t(charset)];
 }
 
 }  // namespace
@@ -66,29 +69,15 @@ char* append_hex(const uint8_t* bytes, size_t n, char* out) {
     return out + 3;
 }
 
-size_t append_text(const uint8_t* bytes, size_t n, bool at_end, char* out, size_t& written) {
-    size_t i = 0;
-    char* o = out;
-    while (i < n) {
-        const uint8_t b = bytes[i];
-        if (b < 0x80) {
-            *o++ = ascii_kept[b] ? char(b) : '.';
-            ++i;
-            continue;
-        }
-        const unsigned length = sequence_length(b);
-        if (length != 0 && i + length > n && !at_end) break;  // cut by the block's end
-        if (length != 0 && i + length <= n && valid_tail(bytes + i, length)) {
-            std::memcpy(o, bytes + i, length);
-            o += length;
-            i += length;
-        } else {
-            *o++ = '.';
-            ++i;
-        }
+char* append_text(const uint8_t* bytes, size_t n, Charset charset, char* out) {
+    const TextCells& cells = text_cells(charset);
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t cell[4];
+        std::memcpy(cell, &cells[bytes[i]], 4);
+        std::memcpy(out, cell, 3);  // the caller leaves room for three a byte
+        out += cell[3];
     }
-    written += size_t(o - out);
-    return i;
+    return out;
 }
 
 std::string exact_size_text(uint64_t bytes) {

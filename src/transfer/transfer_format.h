@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "render/charsets.h"
+
 // What copy and save write and say: the selection as hexadecimal pairs or as
 // text, sizes as people read them, and the name a save starts from.
 
@@ -11,13 +13,11 @@
 // The caller drops the last space.
 char* append_hex(const uint8_t* bytes, size_t n, char* out);
 
-// Writes the bytes as text: valid UTF-8 is kept; a byte that is part of no
-// valid sequence, and a control byte other than tab, line feed and carriage
-// return, becomes '.'. Writes at most n characters at out and adds their
-// count to `written`; returns how many bytes it used. Short of the input's
-// end (`at_end` false) it leaves a sequence cut by the block's end unused,
-// for the caller to pass again with the bytes that follow.
-size_t append_text(const uint8_t* bytes, size_t n, bool at_end, char* out, size_t& written);
+// Writes the bytes as text: each as the character the page shows for it in
+// `charset`, in UTF-8 (at most three characters a byte; room for 3 n must be
+// there); tab, line feed and carriage return as themselves, and '.' for a
+// byte the set draws as another control symbol or a dot. Returns the end.
+char* append_text(const uint8_t* bytes, size_t n, Charset charset, char* out);
 
 // The forms a copy comes in besides hex and text, made from all its bytes;
 // `first` is the offset of the first, for the dump.

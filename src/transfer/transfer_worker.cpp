@@ -79,7 +79,8 @@ void TransferWorker::run(Job job, uint64_t generation) {
                                    [&](uint64_t done) {
                                        state.done = done;
                                        report();
-                                   });
+                                   },
+                                   job.shown);
     } else {
         state.outcome = copy(job, text, state.done, report);
         if (state.outcome.kind != TransferOutcome::Kind::Done) {
@@ -99,12 +100,10 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
     const bool hex = job.kind == Job::Kind::CopyHex;
     // The other forms are made from all the bytes at once.
     const bool formed = !hex && job.kind != Job::Kind::CopyText;
-    // Text is at most one character a byte; hex three, less the last space.
-    text.resize(hex ? 3 * job.length : job.length);
+    // Hex and text are at most three characters a byte (hex less the last space).
+    text.resize(formed ? job.length : 3 * job.length);
     size_t written = 0;
-    // A UTF-8 sequence cut by a block's end waits at the block's start.
-    const auto block = std::make_unique<uint8_t[]>(read_bytes + 4);
-    size_t carried = 0;
+    const auto block = std::make_unique<uint8_t[]>(read_bytes);
     uint64_t position = job.first;
     const uint64_t end = job.first + job.length;
     TransferOutcome outcome;
@@ -113,8 +112,7 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
             outcome.kind = TransferOutcome::Kind::Cancelled;
             break;
         }
-        const ssize_t n = ::pread(fd, block.get() + carried, std::min<uint64_t>(read_bytes, end - position),
-                                  off_t(position));
+        const ssize_t n = ::pread(fd, block.get(), std::min<uint64_t>(read_bytes, end - position), off_t(position));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             outcome = {TransferOutcome::Kind::Failed,
@@ -122,19 +120,16 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
             break;
         }
         position += uint64_t(n);
-        const size_t available = carried + size_t(n);
+        char* at = text.data() + written;
         if (hex) {
-            written = size_t(append_hex(block.get(), available, text.data() + written) - text.data());
-            carried = 0;
+            at = append_hex(block.get(), size_t(n), at);
         } else if (formed) {
-            std::memcpy(text.data() + written, block.get(), available);
-            written += available;
-            carried = 0;
+            std::memcpy(at, block.get(), size_t(n));
+            at += n;
         } else {
-            const size_t used = append_text(block.get(), available, position == end, text.data() + written, written);
-            carried = available - used;
-            std::memmove(block.get(), block.get() + used, carried);
+            at = append_text(block.get(), size_t(n), job.charset, at);
         }
+        written = size_t(at - text.data());
         done = position - job.first;
         report();
     }

@@ -2,6 +2,7 @@
 
 #include "core/worker_notices.h"
 
+#include "render/charsets.h"
 #include "transfer/save_file.h"
 
 #include <SDL2/SDL.h>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Copies the selection as text or saves it, one job at a time, on a thread
 // of its own with a read-only file descriptor of its own. Like the search
@@ -26,6 +28,8 @@ public:
         uint64_t length = 0;
         std::string target;  // Save: the name to save as
         bool replace = false;
+        std::vector<std::string> shown;  // Save: every file shown, none of which is ever a target
+        Charset charset = Charset::Koi8r;  // CopyText: the set the page shows bytes 128 to 255 in
     };
     struct State {
         uint64_t generation = 0;

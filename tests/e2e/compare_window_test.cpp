@@ -59,12 +59,12 @@ TEST(Compare, TwoPagesTheirDifferencesTheShiftAndTheFocus) {
     EXPECT_EQ(session.model_label_line(), "difference at 10000, 16 bytes");
     session.type("]");
     ASSERT_TRUE(session.shows_model_page("look_5"));  // each look ends before the next key
-    EXPECT_EQ(session.model_label_line(), "no difference after 10010");
+    EXPECT_EQ(session.model_label_line(), "difference at 40, 1 byte, wrapped to the start");
     session.key("Home");
     session.key("Escape");
     session.type("[");
     ASSERT_TRUE(session.shows_model_page("look_6"));  // each look ends before the next key
-    EXPECT_EQ(session.model_label_line(), "no difference before 0");
+    EXPECT_EQ(session.model_label_line(), "difference at 10000, 16 bytes, wrapped to the end");
     session.key_with("g", KMOD_LCTRL);
     session.type("8001");
     session.key("Return");  // selects the byte after the run at 8000
@@ -91,6 +91,17 @@ TEST(Compare, TwoPagesTheirDifferencesTheShiftAndTheFocus) {
         std::snprintf(hex, sizeof hex, "%02x %02x %02x", changed[0x1234], changed[0x1235], changed[0x1236]);
         EXPECT_EQ(xclip_clipboard(), hex);
     }
+
+    // B's last 16 bytes hold none of A's: A's page says so, and a copy from
+    // A is refused with those words (the clipboard keeps what it had).
+    session.key_with("g", KMOD_LCTRL);
+    session.type("10000..1000f");
+    session.key("Return");
+    session.key("Tab");  // the first page's focus
+    session.key_with("c", KMOD_LCTRL);
+    EXPECT_EQ(session.model_label_line(), "no bytes of " + a.path() + " selected");
+    ASSERT_TRUE(session.shows_model_page("no_bytes_of_the_first"));
+    session.key("Tab");
 
     session.key("Escape");
     session.key_with("m", KMOD_LCTRL);

@@ -272,10 +272,11 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
     if (model_.identify.scanning) {
         model_.on_scan_notice();
     }
-    while (model_.compare.looking && model_.compare.worker.snapshot().running) {
-        pause_ms(5);
-    }
-    if (model_.compare.looking) {
+    // A look that finds nothing goes on once from the other end.
+    for (int look = 0; look < 2 && model_.compare.looking; ++look) {
+        while (model_.compare.worker.snapshot().running) {
+            pause_ms(5);
+        }
         model_.on_difference_notice();
     }
     try {

@@ -139,7 +139,10 @@ TEST(StartPosition, CommandLineFormsAndRefusals) {
              {{"--bogus", "f"}, "quirn: unknown option --bogus (use -- before a file whose name starts with -)"},
              {{"f", "-x"}, "quirn: unknown option -x (use -- before a file whose name starts with -)"},
              {{"f", "--at"}, "quirn: --at needs a value"},
-             {{"--charset=ebcdic", "f"}, "quirn: unknown character set ebcdic (koi8-r, latin-1, cp437 or ascii)"}}) {
+             {{"--charset=ebcdic", "f"}, "quirn: unknown character set ebcdic (koi8-r, latin-1, cp437 or ascii)"},
+             {{"--charset=", "f"}, "quirn: --charset needs a value"},
+             {{"f", "--at", ""}, "quirn: --at needs a value"},
+             {{"--shift", "5", "f"}, "quirn: --shift needs two files"}}) {
         const CommandLine line = parse(words);
         EXPECT_EQ(line.action, CommandLine::Action::Error) << message;
         EXPECT_EQ(line.error, message);

@@ -1,3 +1,4 @@
+#include "core/application.h"
 #include "identify/embedded_scan.h"
 #include "identify/identify_state.h"
 #include "identify/identify_workers.h"
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -118,6 +120,31 @@ TEST_F(PlantedFile, StepsForwardAndBackwardAndWrap) {
             << c.current << " " << c.position << " " << c.backward;
     }
     EXPECT_EQ(step_embedded({}, -1, 0, false, false), -1);
+}
+
+// A step past the last file to the first, or back past the first, says
+// that it wrapped, as a search does.
+TEST(EmbeddedScan, StepsThatWrapSaySo) {
+    TempFile file(counting_bytes(0x10000));
+    Application app;
+    app.set_fname(file.c_path());
+    app.load_file_window();
+    app.identify.files = {{0x100, 0x100, 2, "one"}, {0x800, 0x800, 2, "two"}};
+    for (const auto& [backward, start, said] : std::vector<std::tuple<bool, uint64_t, std::string>>{
+             {false, 0x100, "one at 100"},
+             {false, 0x800, "two at 800"},
+             {false, 0x100, "one at 100, wrapped to the start"},
+             {true, 0x800, "two at 800, wrapped to the end"},
+             {true, 0x100, "one at 100"}}) {
+        app.go_to_embedded_file(backward);
+        EXPECT_EQ(app.selection.first(), start);
+        EXPECT_EQ(app.find.status, said);
+    }
+    app.identify.current = -1;
+    app.selection.clear();
+    app.offset = 0x900;
+    app.go_to_embedded_file(false);
+    EXPECT_EQ(app.find.status, "one at 100, wrapped to the start") << "from the view, past the last";
 }
 
 TEST(EmbeddedScan, LabelsAreCutToTheLine) {

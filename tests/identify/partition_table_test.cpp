@@ -126,4 +126,30 @@ TEST(PartitionTable, MbrImageAndAFileSystemWithoutTable) {
     EXPECT_EQ(where_text(read_partition_table(nothing.path()), 0), "");
 }
 
+
+// A table whose first slot is empty and whose last partition lies past the
+// file's end: numbered as the table numbers them, counted alike, and the
+// one past the end said to be there; a number no table has is refused.
+TEST(PartitionTable, EmptySlotsAndPartitionsPastTheEnd) {
+    TempFile image(std::vector<uint8_t>{});
+    const std::string path = image.path();
+    // Slot 1's size and slot 4's start patched: 0 sectors, and 512 MiB in.
+    ASSERT_TRUE(shell("truncate -s 16M " + path + "; printf 'label: dos\\nstart=2048, size=2048\\n"
+                      "start=4096, size=4096\\nstart=8192, size=4096\\nstart=12288, size=2048\\n' | sfdisk -q " +
+                      path + "; printf '\\0\\0\\0\\0' | dd of=" + path + " bs=1 seek=458 conv=notrunc status=none" +
+                      "; printf '\\0\\0\\20\\0' | dd of=" + path + " bs=1 seek=502 conv=notrunc status=none"));
+    const PartitionTable table = read_partition_table(path);
+    ASSERT_EQ(table.partitions.size(), 3u);
+    EXPECT_EQ(table.partitions[0].number, 2);
+    EXPECT_EQ(where_text(table, 4 * MiB + 0x200), "partition 3 (2nd of 3), 200 into it");
+    EXPECT_TRUE(table.partitions[2].past_end);
+    EXPECT_EQ(table.partitions[2].first, 16 * MiB);
+    const PartitionSpans spans = partition_spans(table);
+    EXPECT_EQ(parse_goto("p3", 16 * MiB, 0, spans).offset, 4 * MiB);
+    EXPECT_EQ(parse_goto("p4", 16 * MiB, 0, spans).error, "partition 4 lies past the end of the file");
+    EXPECT_EQ(parse_goto("p1", 16 * MiB, 0, spans).error, "no partition 1 (3 found)");
+    EXPECT_EQ(parse_goto("p99999999999999999999", 16 * MiB, 0, spans).error, "partition number out of range");
+    EXPECT_EQ(parse_goto("p2147483648$", 16 * MiB, 0, spans).error, "partition number out of range");
+}
+
 }  // namespace

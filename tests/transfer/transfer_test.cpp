@@ -8,11 +8,13 @@
 #include "transfer/transfer_worker.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -36,19 +38,11 @@ std::string hex(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-// The text of `bytes`, fed in blocks of `block` bytes as the worker reads them.
-std::string text(const std::string& bytes, size_t block = 1 << 20) {
-    std::string out(bytes.size(), '?');
-    std::vector<uint8_t> pending;
-    size_t written = 0;
-    for (size_t at = 0; at < bytes.size(); at += block) {
-        pending.insert(pending.end(), bytes.begin() + long(at), bytes.begin() + long(std::min(bytes.size(), at + block)));
-        const bool last = at + block >= bytes.size();
-        const size_t used = append_text(pending.data(), pending.size(), last, out.data() + written, written);
-        pending.erase(pending.begin(), pending.begin() + long(used));
-    }
-    EXPECT_TRUE(pending.empty());
-    out.resize(written);
+// The text of `bytes` as the page shows them in `charset`.
+std::string text(const std::string& bytes, Charset charset = Charset::Koi8r) {
+    std::string out(3 * bytes.size(), '?');
+    const char* end = append_text(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), charset, out.data());
+    out.resize(size_t(end - out.data()));
     return out;
 }
 
@@ -76,14 +70,27 @@ TEST(TransferFormat, HexAndTextAtTheirEdges) {
 
     EXPECT_EQ(text(""), "");
     EXPECT_EQ(text("tab\tlf\ncr\r nul\x01\x1b\x7f end"), "tab\tlf\ncr\r nul... end");
-    const std::string valid = "\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf";  // é € 😀 U+10FFFF
-    EXPECT_EQ(text(valid), valid);
-    // Overlong, surrogate, past U+10FFFF, bad leads, a lone continuation, a cut sequence.
-    EXPECT_EQ(text("\xc0\x80|\xe0\x80\x80|\xed\xa0\x80|\xf4\x90\x80\x80|\xf5\xff|\x80|\xe2\x82"),
-              "..|...|...|....|..|.|..");
-    // A sequence cut by a block's end reads as it does whole, at every cut.
-    const std::string mixed = "a\xe2\x82\xac\xf0\x9f\x98\x80\xe2\x82" + valid + "\x80z";
-    for (size_t block = 1; block <= 5; ++block) EXPECT_EQ(text(mixed, block), text(mixed)) << block;
+    // Each byte as the page shows it in the set shown, never a raw byte:
+    // UTF-8 in the file is two KOI8-R letters on the page, and so in the copy.
+    for (const auto& [bytes, charset, shown] : std::vector<std::tuple<std::string, Charset, std::string>>{
+             {"Caf\xe9 d\xe9j\xe0 vu", Charset::Latin1, "Café déjà vu"},
+             {"\xc9\xcd\xcd\xcd\xbb", Charset::Cp437, "╔═══╗"},
+             {"\xf0\xd2\xc9\xd7\xc5\xd4 \xa5", Charset::Koi8r, "Привет ╔"},
+             {"\xc3\xa9", Charset::Koi8r, "ц╘"},
+             {"\x85\x9f\xa0\xff", Charset::Latin1, "..\u00a0ÿ"},  // control codes as the dotted square shows them
+             {"\xe9\xc9\xff", Charset::Ascii, "..."},
+             {std::string("\0\t\x7f\xb0", 4), Charset::Cp437, ".\t.░"}}) {
+        EXPECT_EQ(text(bytes, charset), shown) << charset_name(charset);
+    }
+    // Every byte of every set: valid UTF-8, one character a byte.
+    for (const Charset charset : {Charset::Koi8r, Charset::Latin1, Charset::Cp437, Charset::Ascii}) {
+        const std::vector<uint8_t> values = every_byte_value();
+        const std::string copied = text(std::string(values.begin(), values.end()), charset);
+        size_t characters = 0;
+        for (const char c : copied) characters += (uint8_t(c) & 0xc0) != 0x80;
+        EXPECT_EQ(characters, 256u) << charset_name(charset);
+        EXPECT_EQ(std::string(copied).find("\xef\xbf\xbd"), std::string::npos);
+    }
 }
 
 TEST(TransferFormat, SizesAndTheDefaultName) {
@@ -211,6 +218,38 @@ TEST(SaveFile, RefusesExistingNamesAndTheShownFile) {
     EXPECT_EQ(folder_names(folder), before);
 }
 
+// In a compare both files are shown: the other one is refused too, by a
+// hard link, a symbolic link and /proc/self/fd, before the copy and again
+// at the rename, when a name made a link to it meanwhile is caught.
+TEST(SaveFile, NoShownFileIsATargetByAnyNameUntilTheRename) {
+    TempFile a(counting_bytes(5000));
+    const fs::path folder = fs::path(a.path()).parent_path();
+    const std::string b = folder / "B.bin";
+    std::ofstream(b) << "the second file";
+    fs::create_hard_link(b, folder / "hard");
+    fs::create_symlink(b, folder / "soft");
+    const int open_b = ::open(b.c_str(), O_RDONLY);
+    const std::vector<std::string> shown = {a.path(), b};
+    std::atomic<bool> cancel{false};
+    for (const std::string& name : {b, (folder / "hard").string(), (folder / "soft").string(),
+                                    "/proc/self/fd/" + std::to_string(open_b)}) {
+        EXPECT_EQ(shown_file_named(name, shown), 1) << name;
+        const TransferOutcome refused = save_range(a.path(), 0, 10, name, true, cancel, {}, shown);
+        EXPECT_EQ(refused.kind, TransferOutcome::Kind::Shown) << name;
+        EXPECT_EQ(refused.error, b) << name;
+    }
+    ::close(open_b);
+    EXPECT_EQ(shown_file_named(folder / "new.bin", shown), -1);
+
+    // The name is free when the save starts and a link to B by the rename.
+    const std::string late = folder / "late.bin";
+    const TransferOutcome caught = save_range(a.path(), 0, 4000, late, true, cancel, [&](uint64_t) {
+        if (!fs::exists(late)) fs::create_hard_link(b, late);
+    }, shown);
+    EXPECT_EQ(caught.kind, TransferOutcome::Kind::Shown);
+    EXPECT_EQ(contents(b), "the second file");
+}
+
 TEST(SaveFile, CancelledOrFailedSaveLeavesNothing) {
     TempFile file(std::vector<uint8_t>(160 * MiB, 0x5a));
     const fs::path folder = fs::path(file.path()).parent_path();
@@ -256,25 +295,38 @@ TEST(TransferWorker, CopiesAndSavesThroughTheEventQueue) {
         return state;
     };
     auto finish = [&](TransferWorker::Job job) { return wait_for(worker.start(std::move(job))); };
-    TransferWorker::Job job{TransferWorker::Job::Kind::CopyHex, file.path(), 1000, 9, "", false};
+    auto make_job = [&](TransferWorker::Job::Kind kind, uint64_t first, uint64_t length, const std::string& target) {
+        TransferWorker::Job made;
+        made.kind = kind;
+        made.path = file.path();
+        made.first = first;
+        made.length = length;
+        made.target = target;
+        return made;
+    };
+    TransferWorker::Job job = make_job(TransferWorker::Job::Kind::CopyHex, 1000, 9, "");
     EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
     EXPECT_EQ(worker.take_text(), "7f 45 4c 46 c3 a9 00 0a ff");
     job.kind = TransferWorker::Job::Kind::CopyText;
     EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
-    EXPECT_EQ(worker.take_text(), ".ELF\xc3\xa9.\n.");
+    EXPECT_EQ(worker.take_text(), ".ELFц╘.\nЪ");
+    job.charset = Charset::Latin1;
+    EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
+    EXPECT_EQ(worker.take_text(), ".ELFÃ©.\nÿ");
+    job.charset = Charset::Koi8r;
     job.kind = TransferWorker::Job::Kind::CopyDump;
     EXPECT_EQ(finish(job).outcome.kind, TransferOutcome::Kind::Done);
     EXPECT_EQ(worker.take_text(), "000003e8  7f 45 4c 46 c3 a9 00 0a  ff                       .ELF.....\n");
 
     const auto before = folder_names(folder);
     const uint64_t cut =
-        worker.start({TransferWorker::Job::Kind::Save, file.path(), 0, 96 * MiB, folder / "big.bin", false});
+        worker.start(make_job(TransferWorker::Job::Kind::Save, 0, 96 * MiB, folder / "big.bin"));
     worker.cancel();  // returns at once; the last notice says how it ended
     EXPECT_EQ(wait_for(cut).outcome.kind, TransferOutcome::Kind::Cancelled);
     EXPECT_EQ(folder_names(folder), before);
 
     const TransferWorker::State saved =
-        finish({TransferWorker::Job::Kind::Save, file.path(), 990, 20, folder / "small.bin", false});
+        finish(make_job(TransferWorker::Job::Kind::Save, 990, 20, folder / "small.bin"));
     EXPECT_EQ(saved.outcome.kind, TransferOutcome::Kind::Done);
     EXPECT_EQ(contents(folder / "small.bin"), contents(file.path()).substr(990, 20));
     SDL_Quit();
