@@ -165,7 +165,7 @@ const std::vector<std::string>& help_lines() {
         "  --select RANGE           select RANGE (A..B, B included, or A..+N) and show it",
         "  --charset NAME           bytes 128 to 255 as " + charset_list(),
         "  --shift N                with two files: compare byte x of the first with byte",
-        "                           x + N of the second (any go-to form, -N for a negative)",
+        "                           x + N of the second (N in any go-to form, or -N)",
         "  --                       the next argument is the file, whatever its name",
         "  -h, --help               this text",
         "  --version                the version",

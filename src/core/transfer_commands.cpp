@@ -135,7 +135,7 @@ void Application::start_save(const std::string& name, bool replace, uint64_t fir
     // checks again as it copies.
     const FileRead now = read_file_at(focused_file().path, 0, 0, nullptr);
     if (now.failure == FileRead::Failure::None && end > now.size) {
-        find.status = "the selection is past the end of the file now; nothing written";
+        find.status = "the file is shorter now than the selection; nothing written";
         return;
     }
     TransferWorker::Job job;
