@@ -250,13 +250,14 @@ LinearColour unshaded_pixel(const UniformBufferObject& ubo, int x, int y, const 
 
 LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay, bool pair) {
     LinearColour colour = unshaded_pixel(ubo, x, y, overlay, pair);
-    // A compare's page without the focus is dimmed, the panel is not.
+    // A compare's page without the focus is dimmed (compare.glsl's
+    // unfocused_shade), the panel is not.
     const int side = x >= canvas_width && x < 2 * canvas_width ? 1 : 0;
     const bool on_page = x < 2 * canvas_width && y < canvas_height;
     if (pair && on_page && unsigned(side) != overlay->pair_view[2]) {
-        colour.r *= 0.6f;
-        colour.g *= 0.6f;
-        colour.b *= 0.6f;
+        colour.r *= 0.4f;
+        colour.g *= 0.4f;
+        colour.b *= 0.4f;
     }
     return colour;
 }

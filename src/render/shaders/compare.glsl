@@ -13,7 +13,7 @@ const vec4 not_compared_colour = vec4(0.6, 0.6, 0.3, 1.0);  // the offsets' colo
 
 // The page without the focus is drawn dimmer, so that the focused one,
 // whose frame is lit, is plain to see.
-const float unfocused_shade = 0.6;
+const float unfocused_shade = 0.4;
 vec4 focus_shade(vec4 colour, int page) {
     return uint(page) == overlay.pair_view.z ? colour : vec4(colour.rgb * unfocused_shade, colour.a);
 }
