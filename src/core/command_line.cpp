@@ -115,7 +115,7 @@ const std::vector<std::string>& help_lines() {
         "                           or select a range (7e00..7eff, 7e00..+100, 0..$)",
         "                           or a partition's first, last byte (p2, p2$; p2..p2$)",
         "  Ctrl+F or /, ?           search forward, backward (7f ?? 4c 46, \"PK\" 03 04);",
-        "                           the prompt opens with the last search",
+        "                           opens with the last search; typing replaces it",
         "  n, N                     the next match forward, backward",
         "  }, {                     the next, previous embedded file (the first scans)",
         "  Shift + Up, Down, Page Up, Page Down, Home, End",
