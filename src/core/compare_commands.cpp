@@ -3,6 +3,8 @@
 // overlay carries the second file's page.
 #include "core/application.h"
 
+#include "core/page_rules.h"
+
 #include "find/find_state.h"
 #include "select/select_rules.h"
 
@@ -116,6 +118,7 @@ void Application::set_shift(int64_t new_shift) {
     if (compare.looking) find.status.clear();  // the look was for the old pairs of bytes
     compare.worker.stop();
     compare.looking = false;
+    if (find.prompt == FindState::Prompt::None && !find.searching) find.status = shift_text(new_shift);
     inspector.read = false;
     need_redraw = true;
 }
@@ -160,7 +163,7 @@ void Application::on_difference_notice() {
             selection.set(first, end);
             const uint64_t shown = uint64_t(offset);
             if (first < shown || first >= shown + page_bytes_for(rows)) {
-                offset = int64_t(first & ~uint64_t(row_bytes - 1));
+                offset = view_for_target(first, view_size(), rows);
             }
             find.status = difference_text(outcome.run);
             if (compare.wrapped) find.status += compare.backward ? ", wrapped to the end" : ", wrapped to the start";
@@ -202,20 +205,20 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     overlay.pair_span[1] = uint32_t(span >> 32);
     std::memcpy(overlay.pair_data, file_b.chunk.data(), std::min(sizeof overlay.pair_data, file_b.chunk.size()));
     add_unreadable(overlay, file_b.live.unreadable, true);
-    // The second page's status line: the compare's standing state first (the
-    // map's summary once complete, the shift), then its own file's view,
-    // size and selection, as far as they fit.
-    std::vector<StatusSegment> segments;
-    if (file_map.on && compare.summary_ready) {
-        segments.push_back({"", summary_text(compare.differing_bytes, compare.differing_runs)});
-    }
-    if (compare.shift != 0) segments.push_back({"shift", signed_hex(compare.shift)});
+    // The second page's status line: its own file's view, size and
+    // selection, then the compare's standing state (the shift, the map's
+    // summary once complete) where they fit; the label line says both when
+    // they change.
     StatusFacts facts = status_facts();
     facts.offset = uint64_t(std::max<int64_t>(view_b, 0));
     facts.file_size = file_b.size;
     facts.character_device = file_b.character_device;
     describe_selection(1, facts);
     facts.charset.clear();  // named once, on the first page's line
-    for (StatusSegment& segment : view_segments(facts)) segments.push_back(std::move(segment));
+    std::vector<StatusSegment> segments = view_segments(facts);
+    if (compare.shift != 0) segments.emplace_back("shift", signed_hex(compare.shift));
+    if (file_map.on && compare.summary_ready) {
+        segments.emplace_back("", summary_text(compare.differing_bytes, compare.differing_runs));
+    }
     pack_status_line(segments, overlay.pair_status, status_cells);
 }

@@ -53,8 +53,10 @@ void Application::open_prompt(FindState::Prompt prompt, bool backward) {
     find.prompt = prompt;
     find.backward = backward;
     find.input.clear();
+    find.input_remembered = false;
     if (prompt == FindState::Prompt::Search && !find.last_input.empty()) {
         find.input = find.last_input;
+        find.input_remembered = true;
         find.text_mode = find.last_text_mode;
         find.ignore_case = find.last_ignore_case;
     }
@@ -68,6 +70,7 @@ bool Application::on_find_key(const SDL_Keysym& key) {
         switch (key.sym) {
             case SDLK_ESCAPE: find.prompt = FindState::Prompt::None; break;
             case SDLK_BACKSPACE:
+                find.input_remembered = false;
                 if (ctrl) {
                     pop_word(find.input);
                 } else {
@@ -76,10 +79,12 @@ bool Application::on_find_key(const SDL_Keysym& key) {
                 break;
             case SDLK_u:
                 if (!ctrl) return false;
+                find.input_remembered = false;
                 find.input.clear();
                 break;
             case SDLK_w:
                 if (!ctrl) return false;
+                find.input_remembered = false;
                 pop_word(find.input);
                 break;
             case SDLK_RETURN:
@@ -127,6 +132,7 @@ void Application::on_text_input(const char* text) {
     const std::optional<SDL_Keysym> key = std::exchange(text_key, SDL_Keysym{});
     if (!key || !typed(*key, text)) return;
     if (find.prompt != FindState::Prompt::None) {
+        if (std::exchange(find.input_remembered, false)) find.input.clear();
         for (const char* c = text; *c; ++c) {
             if (uint8_t(*c) >= 0x20 && *c != 0x7f) find.input.push_back(*c);
         }
@@ -162,7 +168,7 @@ void Application::run_prompt() {
         find.prompt = FindState::Prompt::None;
         const SavedView left = current_view();
         const uint64_t first = pair_offset(target.first);
-        offset = int64_t(first & ~uint64_t(row_bytes - 1));
+        offset = view_for_target(first, view_size(), rows);
         selection.set(first, first + (target.end - target.first));
         find.status = target.is_range ? "selected " + range_text(target.first, target.end)
                                       : "at " + hex_offset(target.first) + " " + decimal_offset(target.first);
@@ -220,7 +226,7 @@ void Application::on_search_notice() {
             selection.set(first, end);
             const uint64_t shown = uint64_t(offset);
             if (first < shown || end > shown + page_bytes_for(rows)) {
-                offset = int64_t(first & ~uint64_t(row_bytes - 1));
+                offset = view_for_target(first, view_size(), rows);
             }
             find.status = "found at " + hex_offset(outcome.offset) + " " + decimal_offset(outcome.offset);
             if (outcome.wrapped) {

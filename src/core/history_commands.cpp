@@ -57,7 +57,7 @@ bool Application::on_history_text(const std::string& typed) {
         find.status = std::string("mark ") + name + " at " + hex_offset(at);
     } else if (const auto at = memory.marks.get(name)) {
         const SavedView left = current_view();
-        offset = int64_t(*at & ~uint64_t(row_bytes - 1));
+        offset = view_for_target(*at, view_size(), rows);
         record_jump(left);
     } else {
         find.status = std::string("no mark ") + name;

@@ -3,7 +3,10 @@
 // files a scan finds. Every answer comes from a worker, as an event.
 #include "core/application.h"
 
+#include "core/page_rules.h"
+
 #include "identify/identify_state.h"
+#include "inspect/inspector.h"
 #include "map/map_slices.h"
 #include "render/overlay_block.h"
 
@@ -13,11 +16,12 @@ namespace {
 
 const std::string ellipsis = "\u2026";
 
-// A panel line: its name in the name cells, the value cut to the rest.
-std::string panel_line(const std::string& name, const std::string& value) {
-    std::string text = name;
-    text.resize(panel_name_cells, ' ');
-    return glyph_text(text + cut_to_cells(value, panel_cells - panel_name_cells));
+// The type line may take four of the panel's lines, the partition line two.
+const size_t type_lines = 4, where_lines = 2;
+
+void add_panel_line(std::vector<std::string>& lines, const std::string& name, const std::string& value,
+                    size_t max_lines) {
+    for (std::string& line : wrap_panel_line(name, glyph_text(value), max_lines)) lines.push_back(std::move(line));
 }
 
 }  // namespace
@@ -70,13 +74,14 @@ void Application::on_type_notice() {
 }
 
 std::vector<std::string> Application::identify_panel_lines() const {
-    std::vector<std::string> lines{"", panel_line("type:", identify.type_text)};
+    std::vector<std::string> lines{""};
+    add_panel_line(lines, "type:", identify.type_text, type_lines);
     if (comparing() && compare.focus == 1) {
         // The partitions are the first file's.
     } else if (!identify.partitions_known) {
-        lines.push_back(panel_line("in:", ellipsis));
+        add_panel_line(lines, "in:", ellipsis, where_lines);
     } else if (const std::string where = where_text(identify.partitions, identify.type_offset); !where.empty()) {
-        lines.push_back(panel_line("in:", where));
+        add_panel_line(lines, "in:", where, where_lines);
     }
     return lines;
 }
@@ -169,7 +174,7 @@ void Application::go_to_embedded_file(bool backward) {
     // the signature alone: the panel then describes the file the label names.
     const uint64_t end = std::min(file.signature_at + file.signature_length, file_size);
     selection.set(file.start, std::max(end, file.start + 1));
-    offset = int64_t(file.start & ~uint64_t(row_bytes - 1));
+    offset = view_for_target(file.start, view_size(), rows);
     identify.current = index;
     find.status = embedded_label(file);
     if (wrapped) find.status += backward ? ", wrapped to the end" : ", wrapped to the start";

@@ -73,8 +73,15 @@ void Application::add_inspector_panel(OverlayBlock& block) const {
     block.panel[0] = 1;
     block.panel[1] = panel_cells;
     block.panel[2] = panel_lines;
-    std::vector<std::string> lines =
-        inspector_lines(inspector.bytes, inspector.count, inspector.read_offset, selection.length());
+    std::vector<std::string> lines;
+    if (comparing()) {
+        // Which of the two files the values are of.
+        const std::string path = focused_file().path;
+        lines = wrap_panel_line("file", glyph_text(path.substr(path.find_last_of('/') + 1)), 1);
+    }
+    for (std::string& line : inspector_lines(inspector.bytes, inspector.count, inspector.read_offset, selection.length())) {
+        lines.push_back(std::move(line));
+    }
     for (std::string& line : identify_panel_lines()) lines.push_back(std::move(line));
     pack_panel_text(lines, block.panel_text);
 }

@@ -62,9 +62,15 @@ void Application::on_pair_map_notice() {
     if (state.generation != file_map.generation || !file_map.on) return;
     file_map.classes = state.progress.classes;
     file_map.complete = !state.running;
+    const bool completed = state.progress.complete && !compare.summary_ready;
     compare.summary_ready = state.progress.complete;
     compare.differing_bytes = state.progress.differing_bytes;
     compare.differing_runs = state.progress.differing_runs;
+    // The summary is said once on the label line, where it is read whole; the
+    // second page's status line keeps it where it fits.
+    if (completed && find.prompt == FindState::Prompt::None && find.status.empty()) {
+        find.status = summary_text(compare.differing_bytes, compare.differing_runs);
+    }
     need_redraw = true;
 }
 

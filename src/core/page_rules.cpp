@@ -51,6 +51,10 @@ int64_t end_target(uint64_t file_size, int rows) {
     return int64_t((file_size - margin) & ~uint64_t{15});
 }
 
+int64_t view_for_target(uint64_t target, uint64_t file_size, int rows) {
+    return std::min(int64_t(target & ~uint64_t(row_bytes - 1)), end_target(file_size, rows));
+}
+
 int64_t clamp_to_file(int64_t offset, uint64_t file_size) {
     if (uint64_t(offset) > file_size) {
         offset = int64_t(file_size & ~uint64_t{15});

@@ -28,6 +28,11 @@ int64_t drag_offset(double y, double drag_start_y, int64_t drag_start_offset, ui
 // the whole file fits in one screen step.
 int64_t end_target(uint64_t file_size, int rows = page_rows);
 
+// The first row shown for a jump to byte `target`: its own row, or, for a
+// byte in the last page, the last page as End shows it (never a page of
+// empty rows below the end).
+int64_t view_for_target(uint64_t target, uint64_t file_size, int rows = page_rows);
+
 // The end-of-file clamp: a view past the end moves back to the end's row;
 // the end itself stays allowed, so a file that is a multiple of 16 shows one
 // more, empty, offset line.

@@ -34,6 +34,7 @@ bool is_saving(const TransferState& transfer) {
 StatusFacts Application::status_facts() const {
     StatusFacts facts;
     facts.offset = uint64_t(offset);
+    facts.shown_bytes = uint64_t(page_bytes_for(rows));
     facts.file_size = file_size;
     facts.character_device = character_device;
     describe_selection(0, facts);

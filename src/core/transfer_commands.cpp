@@ -151,7 +151,7 @@ void Application::start_save(const std::string& name, bool replace, uint64_t fir
     // checks again as it copies.
     const FileRead now = read_file_at(focused_file().path, 0, 0, nullptr);
     if (now.failure == FileRead::Failure::None && end > now.size) {
-        find.status = about(focused_file(), "the selection is past the end of the file now; nothing written");
+        find.status = about(focused_file(), "the file is shorter now than the selection; nothing written");
         return;
     }
     // No shown file is ever a target, by any name; the worker looks again before the rename.

@@ -7,7 +7,9 @@
 
 namespace {
 
-const size_t line_characters = 60;  // the label line holds 60 glyphs
+const size_t line_characters = label_line_cells;
+const size_t min_input_room = 7;  // the input's last characters a prompt always shows
+static_assert(2 + min_input_room + 2 + 2 + prompt_message_cells <= label_line_cells);
 
 bool continuation(char c) { return (uint8_t(c) & 0xC0) == 0x80; }
 
@@ -75,9 +77,12 @@ SearchPattern FindState::pattern() const {
 
 std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
     if (prompt == Prompt::None) return status;
-    std::string head, after;
+    // Each prompt has a short head (the key that opens it) for a line that
+    // is too long with the whole one.
+    std::string head, short_head, after;
     if (prompt == Prompt::Goto) {
         head = "go to: ";
+        short_head = ":";
         const GotoRange target = parse_goto_range(input, file_size, shown_offset, partitions);
         if (target.valid) {
             after = "  = " + (target.is_range ? range_text(target.first, target.end)
@@ -87,9 +92,11 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
         }
     } else if (prompt == Prompt::Save) {
         head = "save " + hex_offset(save_first) + ".." + hex_offset(save_end - 1) + " to: ";
+        short_head = "save to: ";
     } else {
         head = text_mode ? (ignore_case ? "find text, any case: \"" : "find text: \"") : "find: ";
         if (backward) head = "back " + head;
+        short_head = std::string(backward ? "?" : "/") + (text_mode ? "\"" : "");
         const SearchPattern parsed = pattern();
         // Spaces alone are no hexadecimal input yet, as in the go-to prompt.
         const bool blank = text_mode ? input.empty() : input.find_first_not_of(' ') == std::string::npos;
@@ -97,8 +104,14 @@ std::string FindState::line(uint64_t file_size, uint64_t shown_offset) const {
         if (!parsed.error.empty() && !blank) after = "  " + (not_hex ? "not hexadecimal: Tab searches it as text" : parsed.error);
     }
     const std::string closing = prompt == Prompt::Search && text_mode ? "\"_" : "_";
-    const size_t fixed = glyphs(head) + glyphs(closing) + glyphs(after);
-    const size_t room = fixed < line_characters ? line_characters - fixed : 8;
-    // A long error gives way at its end, so the input's end stays in sight.
-    return head_of(head + tail(input, room) + closing + after, line_characters);
+    const auto compose = [&](const std::string& lead) {
+        const size_t fixed = glyphs(lead) + glyphs(closing) + glyphs(after);
+        const size_t room = fixed + min_input_room < line_characters ? line_characters - fixed : min_input_room;
+        return lead + tail(input, room) + closing + after;
+    };
+    // The input gives way first, down to its last few characters, then the
+    // head; only a message longer than the rest of the line loses its end.
+    std::string whole = compose(head);
+    if (glyphs(whole) > line_characters) whole = compose(short_head);
+    return head_of(whole, line_characters);
 }

@@ -4,6 +4,7 @@
 #include "base/offset_text.h"
 #include "find/search_pattern.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,9 @@ struct FindState {
     bool text_mode = false;   // the search input is text, not hexadecimal
     bool ignore_case = false; // text mode only
     bool backward = false;    // the search prompt runs backward
+    // The input is the last search the prompt opened with: Enter runs it
+    // again, the first character typed replaces it, and editing keys edit it.
+    bool input_remembered = false;
 
     std::string status;       // progress or the last result; shown while no prompt is open
     bool searching = false;
@@ -37,6 +41,11 @@ struct FindState {
     // The label line's text, or "" for the normal label line.
     std::string line(uint64_t file_size, uint64_t shown_offset) const;
 };
+
+// The label line's glyph cells, and those a prompt's message always has
+// beside the prompt's short head, the input's last characters and its end.
+inline constexpr size_t label_line_cells = 60;
+inline constexpr size_t prompt_message_cells = 47;
 
 // A text for the label line: one longer than the line keeps its end (the
 // reason, in a message), behind a "<".

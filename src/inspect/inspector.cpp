@@ -201,7 +201,7 @@ std::vector<std::string> inspector_lines(const uint8_t* bytes, size_t available,
     }
     lines.push_back(line("binary", binary));
     lines.emplace_back();
-    lines.push_back(line("", "little-endian", "big-endian"));
+    lines.push_back(line("", "little-endian", "big-endian"));  // the heading pack_panel_text draws as names
 
     for (size_t n : {1, 2, 4, 8}) {
         const std::string bits = std::to_string(8 * n);
@@ -235,12 +235,36 @@ std::vector<std::string> inspector_lines(const uint8_t* bytes, size_t available,
     return lines;
 }
 
+std::vector<std::string> wrap_panel_line(const std::string& name, const std::string& value, size_t max_lines) {
+    const size_t width = size_t(panel_cells - panel_name_cells);
+    std::vector<std::string> lines;
+    std::string rest = value;
+    while (lines.size() < max_lines) {
+        std::string part;
+        if (rest.size() <= width) {
+            part = rest;
+            rest.clear();
+        } else if (lines.size() + 1 == max_lines) {
+            part = rest.substr(0, width - 3) + "...";
+            rest.clear();
+        } else {
+            const size_t blank = rest.rfind(' ', width);
+            const size_t cut = blank == std::string::npos || blank == 0 ? width : blank;
+            part = rest.substr(0, cut);
+            const size_t next = rest.find_first_not_of(' ', cut);
+            rest = next == std::string::npos ? "" : rest.substr(next);
+        }
+        lines.push_back(line(lines.empty() ? name : "", part));
+        if (rest.empty()) break;
+    }
+    return lines;
+}
+
 void pack_panel_text(const std::vector<std::string>& lines, uint8_t* text) {
+    static const std::string column_heading = line("", "little-endian", "big-endian");
     std::memset(text, 0, size_t(panel_lines) * panel_cells);
     for (size_t l = 0; l < lines.size() && l < size_t(panel_lines); ++l) {
-        // A line with text but no name heads the columns.
-        const bool heading = lines[l].size() > size_t(panel_name_cells) &&
-                             lines[l].compare(0, panel_name_cells, std::string(panel_name_cells, ' ')) == 0;
+        const bool heading = lines[l] == column_heading;
         for (size_t c = 0; c < lines[l].size() && c < size_t(panel_cells); ++c) {
             const uint8_t code = uint8_t(lines[l][c]) & 0x7F;
             const bool name = heading || c < size_t(panel_name_cells);

@@ -2,6 +2,9 @@
 
 #include "render/glyph_table.h"
 
+#include <cctype>
+#include <utility>
+
 namespace {
 
 const Charset all[] = {Charset::Koi8r, Charset::Latin1, Charset::Cp437, Charset::Ascii};
@@ -19,8 +22,17 @@ const char* charset_name(Charset charset) {
 }
 
 std::optional<Charset> charset_named(const std::string& name) {
-    for (const Charset charset : all) {
-        if (name == charset_name(charset)) return charset;
+    // The usual spellings, in any case.
+    static const std::pair<const char*, Charset> spellings[] = {
+        {"koi8-r", Charset::Koi8r},      {"koi8r", Charset::Koi8r},   {"latin-1", Charset::Latin1},
+        {"latin1", Charset::Latin1},     {"iso-8859-1", Charset::Latin1}, {"iso8859-1", Charset::Latin1},
+        {"cp437", Charset::Cp437},       {"ibm437", Charset::Cp437},  {"ascii", Charset::Ascii},
+        {"us-ascii", Charset::Ascii},
+    };
+    std::string lower;
+    for (char c : name) lower += char(std::tolower(uint8_t(c)));
+    for (const auto& [spelling, charset] : spellings) {
+        if (lower == spelling) return charset;
     }
     return std::nullopt;
 }

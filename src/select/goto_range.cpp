@@ -26,6 +26,10 @@ GotoRange parse_goto_range(const std::string& input, uint64_t file_size, uint64_
     }
     const std::string rest = input.substr(dots + 2);
     const size_t sign = rest.find_first_not_of(' ');
+    if (sign == std::string::npos) {
+        range.error = "a range needs its end: 1f00..2000 or 1f00..+100";
+        return range;
+    }
     if (sign != std::string::npos && rest[sign] == '+') {
         // A length: the amount of "+N" from 0 in a file as large as any.
         const GotoTarget length = parse_goto(rest, UINT64_MAX, 0);

@@ -6,6 +6,11 @@
 #include <utility>
 #include <vector>
 
+// What a segment is worth when the line is too short for all of them: the
+// line keeps the offset first, then the selection, then the size, then the
+// rest, and leaves out whole what does not fit.
+enum class StatusRank { Offset, Selection, Size, Rest };
+
 // The status line below the page: where the view is, how big the file is,
 // the selection, and the standing state that other features put on it.
 // A segment is a label (drawn in the label line's green) and a value (drawn
@@ -13,13 +18,19 @@
 struct StatusSegment {
     std::string label;
     std::string value;
+    StatusRank rank = StatusRank::Rest;
 
+    StatusSegment(std::string label_, std::string value_, StatusRank rank_ = StatusRank::Rest)
+        : label(std::move(label_)), value(std::move(value_)), rank(rank_) {}
     bool operator==(const StatusSegment& other) const { return label == other.label && value == other.value; }
+    // Its glyph cells: the label, a blank, the value.
+    size_t cells() const;
 };
 
 // What the viewer's own segments say.
 struct StatusFacts {
     uint64_t offset = 0;     // of the first shown row
+    uint64_t shown_bytes = 0;  // the bytes the rows shown hold: a view that reaches the end is at 100%
     uint64_t file_size = 0;
     bool character_device = false;  // has no size to show
     bool selected = false;
@@ -28,9 +39,14 @@ struct StatusFacts {
     std::string charset;     // the set bytes 128 to 255 are drawn in; "" for the default
 };
 
-// "at 7e00 12%", "size 1f400 125 KiB" (or the character device's line),
-// "7e00..7eff, 256 bytes", "charset latin-1".
+// "at 7e00 12%", "size 0x1f400 = 125.0 KiB" (or the character device's
+// line), "7e00..7eff, 256 bytes", "charset latin-1".
 std::vector<StatusSegment> view_segments(const StatusFacts& facts);
+
+// "0x1f4 = 500 bytes", "0x10000000000 = 1.0 TiB": the size as one number,
+// in hexadecimal and in the largest unit it holds one of (tenths cut, never
+// rounded up to the next unit).
+std::string size_segment_text(uint64_t size);
 
 // How far into a file of `size` bytes `offset` is, in whole percent
 // (rounded down, so that 100% is the end itself).
@@ -50,8 +66,13 @@ private:
     std::vector<std::pair<std::string, std::vector<StatusSegment>>> standing_;
 };
 
-// Lays the segments out as `cells` glyph codes: a blank between a label and
-// its value, two between segments, 0 past the end. A label's codes carry
-// bit 7. What does not fit is cut at the right, a whole glyph at a time; a
-// character outside ASCII shows as '?'.
+// The segments that fit `cells` glyph cells with two blanks between them,
+// in their own order: taken by rank (in order within one rank) while they
+// fit; one that does not is left out whole, and a later, shorter one may
+// still be taken.
+std::vector<StatusSegment> fit_segments(const std::vector<StatusSegment>& segments, size_t cells);
+
+// Lays out the segments that fit as `cells` glyph codes: a blank between a
+// label and its value, two between segments, 0 past the end. A label's
+// codes carry bit 7; a character outside ASCII shows as '?'.
 void pack_status_line(const std::vector<StatusSegment>& segments, uint8_t* codes, size_t cells);

@@ -196,3 +196,31 @@ TEST(CompareCommands, ShownFilesAreNoTargetAndMessagesNameTheirFile) {
     EXPECT_EQ(file_label("/x/d1/f", "/x/d2/f"), "/x/d1/f") << "one name for both: the paths tell them apart";
     EXPECT_EQ(file_label("w/d1/f", "A"), "f");
 }
+
+// A shift is said on the label line, and kept on the second page's status
+// line where it fits; the inspector's first line names the focused file.
+TEST(CompareFocus, TheShiftIsSaidAndTheInspectorNamesItsFile) {
+    TempFile a(random_bytes(0x100, 1)), b(random_bytes(0x300, 2));
+    Application app;
+    app.set_fname(a.c_path());
+    app.file_b.path = b.c_path();
+    app.load_file_window();
+    app.set_shift(3);
+    EXPECT_EQ(app.label_line(), "shift +3");
+    app.inspector.open = true;
+    app.compare.focus = 1;
+    OverlayBlock overlay = app.overlay_block();
+    app.fill_pair_record(overlay);
+    const auto text_of = [](const uint8_t* codes, size_t cells) {
+        std::string text;
+        for (size_t i = 0; i < cells && codes[i]; ++i) text += char(codes[i] & 0x7F);
+        return text;
+    };
+    EXPECT_EQ(text_of(overlay.pair_status, status_cells), "at 3 100%  size 0x300 = 768 bytes  shift +3");
+    const std::string path = b.path();
+    const std::string name = path.substr(path.rfind('/') + 1);
+    std::string expected = "file";
+    expected.resize(panel_name_cells, ' ');
+    EXPECT_EQ(text_of(overlay.panel_text, panel_cells), (expected + name).substr(0, panel_cells));
+    EXPECT_EQ(overlay.panel_text[0], uint8_t('f' | 0x80)) << "drawn as a name";
+}

@@ -407,3 +407,91 @@ TEST_F(Navigation, OnlyTypingKeysTypeIntoAPrompt) {
 }
 
 }  // namespace
+
+namespace {
+
+void type_text(Application& app, SDL_Keycode sym, const char* text, Uint16 mod = KMOD_NONE) {
+    bool quit = false;
+    SDL_Event down = key(sym);
+    down.key.keysym.mod = mod;
+    app.handle_event(down, quit);
+    SDL_Event typed{};
+    typed.type = SDL_TEXTINPUT;
+    std::strcpy(typed.text.text, text);
+    app.handle_event(typed, quit);
+}
+
+// The search prompt opens with the last search: Enter would run it again,
+// the first character typed replaces it, and the editing keys edit it.
+TEST_F(Navigation, TheSearchPromptOpensWithTheLastSearchAndTypingReplacesIt) {
+    app.find.last_input = "7f 45";
+    const auto reopen = [&] {
+        press(SDLK_ESCAPE);
+        type_text(app, SDLK_SLASH, "/");
+        EXPECT_EQ(app.find.input, "7f 45");
+    };
+    reopen();
+    type_text(app, SDLK_a, "a");
+    type_text(app, SDLK_b, "b");
+    EXPECT_EQ(app.find.input, "ab") << "the first character replaced the last search, the next one added";
+    reopen();
+    press(SDLK_BACKSPACE);
+    type_text(app, SDLK_6, "6");
+    EXPECT_EQ(app.find.input, "7f 46");
+    reopen();
+    SDL_Event ctrl_w = key(SDLK_w);
+    ctrl_w.key.keysym.mod = KMOD_LCTRL;
+    send(ctrl_w);
+    type_text(app, SDLK_0, "0");
+    EXPECT_EQ(app.find.input, "7f 0");
+    reopen();
+    SDL_Event ctrl_u = key(SDLK_u);
+    ctrl_u.key.keysym.mod = KMOD_LCTRL;
+    send(ctrl_u);
+    EXPECT_EQ(app.find.input, "");
+    reopen();
+    press(SDLK_TAB);
+    type_text(app, SDLK_x, "x");
+    EXPECT_EQ(app.find.input, "x") << "switching the mode keeps the last search to replace";
+    press(SDLK_ESCAPE);
+    app.find.last_input.clear();
+    type_text(app, SDLK_g, "g", KMOD_LCTRL);
+    type_text(app, SDLK_1, "1");
+    type_text(app, SDLK_2, "2");
+    EXPECT_EQ(app.find.input, "12") << "the go-to prompt opens empty";
+}
+
+// A go-to to a byte of the last page shows the last page as End does, the
+// target selected; any other target becomes the first shown row.
+TEST_F(Navigation, AGoToInTheLastPageShowsItAsEndDoes) {
+    struct Case {
+        const char* typed;
+        int rows;
+        int64_t offset;
+        uint64_t selected;
+    };
+    const Case cases[] = {
+        {"$", page_rows, end_target(5000), 4999},
+        {"$-10", page_rows, end_target(5000), 5000 - 0x10},
+        {"#3900", page_rows, end_target(5000), 3900},
+        {"100", page_rows, 0x100, 0x100},
+        {"$", 27, end_target(5000, 27), 4999},
+        {"#3900", 27, 3888, 3900},
+    };
+    for (const Case& c : cases) {
+        at(0, 5000);
+        app.rows = c.rows;
+        type_text(app, SDLK_g, "g", KMOD_LCTRL);
+        for (const char* ch = c.typed; *ch; ++ch) {
+            const char one[2] = {*ch, 0};
+            type_text(app, SDLK_1, one);
+        }
+        press(SDLK_RETURN);
+        EXPECT_EQ(app.find.prompt, FindState::Prompt::None) << c.typed;
+        EXPECT_EQ(app.offset, c.offset) << c.typed << " in " << c.rows << " rows";
+        EXPECT_EQ(app.selection.first(), c.selected) << c.typed;
+    }
+    EXPECT_EQ(view_for_target(4999, 1000), 0) << "a file shorter than a page shows from its start";
+}
+
+}  // namespace

@@ -77,7 +77,7 @@ TEST(Compare, TwoPagesTheirDifferencesTheShiftAndTheFocus) {
     ASSERT_TRUE(session.shows_model_page("back_to_1234"));
 
     session.key_with("period", KMOD_LSHIFT, ">");  // every byte of random data now differs
-    EXPECT_EQ(session.model_compare().shift, 1);  // "shift +1" on the second page's status line
+    EXPECT_EQ(session.model_compare().shift, 1);  // "shift +1" on the label line and the second page's status line
     ASSERT_TRUE(session.shows_model_page("shift_plus_1"));
     session.key_with("comma", KMOD_LSHIFT, "<");
 

@@ -426,7 +426,7 @@ TEST(Robustness, SavesPastesUnreadableBytesAndTheInspectorNeitherLoseNorEnd) {
     file.resize(0);  // a log rotated by copy and truncate
     session.file_changed();
     session.key_unmodelled("Return");
-    session.set_model_status("the selection is past the end of the file now; nothing written");
+    session.set_model_status("the file is shorter now than the selection; nothing written");
     ASSERT_TRUE(session.shows_model_page("robust_save_refused"));
     std::ifstream victim(folder / "victim.txt");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "keep me");

@@ -2,7 +2,7 @@
 // blocks. The disk is a file in memory holding the blocks at its start and
 // their last 512 bytes again at its end, where a backup GPT lies, with a
 // hole of the extra length (up to 64 MiB) between them.
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 #include "fuzz_input.h"
 #include "identify/partition_table.h"
 

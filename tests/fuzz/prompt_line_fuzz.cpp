@@ -19,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t glyphs = 0;
     for (char c : line) glyphs += (uint8_t(c) & 0xC0) != 0x80;
     REQUIRE(glyphs <= 60);
-    REQUIRE(line.find(find.prompt == FindState::Prompt::Goto ? "go to: " : "find") == (modes & 8 && modes & 1 ? 5 : 0));
+    // The whole head, or the key that opens the prompt where a message needs the room.
+    const bool whole_head =
+        line.find(find.prompt == FindState::Prompt::Goto ? "go to: " : "find") == (modes & 8 && modes & 1 ? 5 : 0);
+    const char short_head = find.prompt == FindState::Prompt::Goto ? ':' : find.backward ? '?' : '/';
+    REQUIRE(whole_head || (!line.empty() && line[0] == short_head));
     return 0;
 }

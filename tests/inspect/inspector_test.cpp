@@ -30,7 +30,8 @@ std::pair<std::string, std::string> values(const std::vector<std::string>& lines
 
 std::vector<std::string> lines_for(const std::vector<uint8_t>& bytes, uint64_t offset = 0, uint64_t length = 0) {
     const std::vector<std::string> lines = inspector_lines(bytes.data(), bytes.size(), offset, length);
-    EXPECT_LE(lines.size() + 3, size_t(panel_lines)) << "room for the type and partition lines";
+    EXPECT_LE(1 + lines.size() + 1 + 4 + 2, size_t(panel_lines))
+        << "room for a compare's file line, and the type and partition lines wrapped to 4 and 2 lines";
     for (const std::string& line : lines) EXPECT_LE(line.size(), size_t(panel_cells)) << line;
     return lines;
 }
@@ -145,6 +146,42 @@ TEST(Inspector, PackedNamesAreMarked) {
     const size_t heading = 4 * panel_cells + panel_name_cells;
     EXPECT_EQ(grid[heading], uint8_t('l' | 0x80));
     EXPECT_EQ(grid[panel_cells - 1], 0);
+}
+
+// A value longer than its column wraps at blanks onto the following lines,
+// indented to the value's column, within its lines; a word longer than the
+// column is cut where the column ends.
+TEST(InspectorPanel, LongValuesWrapIndented) {
+    const std::string indent(panel_name_cells, ' ');
+    const std::string elf = "ELF 64-bit LSB pie executable, x86-64, version 1 (SYSV), dynamically linked, "
+                            "interpreter /lib64/ld-linux-x86-64.so.2, for GNU/Linux 3.2.0, stripped";
+    const std::string word(45, 'w');
+    struct Case {
+        std::string name, value;
+        size_t max_lines;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"in:", "partition 2 of 3 (ext4 'root'), 7e00 into it", 2,
+         {"in:      partition 2 of 3 (ext4 'root'), 7e00 into", indent + "it"}},
+        {"type:", elf, 4,
+         {"type:    ELF 64-bit LSB pie executable, x86-64,", indent + "version 1 (SYSV), dynamically linked,",
+          indent + "interpreter /lib64/ld-linux-x86-64.so.2,", indent + "for GNU/Linux 3.2.0, stripped"}},
+        {"type:", elf, 2,
+         {"type:    ELF 64-bit LSB pie executable, x86-64,", indent + "version 1 (SYSV), dynamically linked, ..."}},
+        {"type:", word, 3, {"type:    " + word.substr(0, 41), indent + word.substr(41)}},
+        {"type:", "", 4, {"type:    "}},
+        {"in:", "before partition 1", 2, {"in:      before partition 1"}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> lines = wrap_panel_line(c.name, c.value, c.max_lines);
+        EXPECT_EQ(lines, c.expected) << c.value;
+        for (const std::string& line : lines) EXPECT_LE(line.size(), size_t(panel_cells)) << line;
+    }
+    // A wrapped line, nameless as the columns' heading is, keeps the value colour.
+    std::vector<uint8_t> grid(size_t(panel_lines) * panel_cells, 0xAA);
+    pack_panel_text(wrap_panel_line("type:", elf, 4), grid.data());
+    EXPECT_EQ(grid[panel_cells + panel_name_cells], uint8_t('v'));
 }
 
 // The panel reads its bytes from the file window when they lie in it, else

@@ -1,3 +1,4 @@
+#include "render/charsets.h"
 #include "render/glyph_table.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <array>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -80,6 +82,27 @@ TEST(GlyphTable, CyrillicFollowsKoi8Order) {
     EXPECT_EQ(glyph(193), glyph('a'));
     EXPECT_EQ(glyph(225), glyph('A'));
     EXPECT_NE(glyph(192), glyph(224));
+}
+
+}  // namespace
+
+namespace {
+
+// --charset takes the usual spellings of each set, in any case.
+TEST(CharsetNames, TheUsualSpellingsInAnyCase) {
+    const std::pair<const char*, Charset> names[] = {
+        {"latin1", Charset::Latin1},     {"latin-1", Charset::Latin1}, {"ISO-8859-1", Charset::Latin1},
+        {"Latin1", Charset::Latin1},     {"cp437", Charset::Cp437},    {"IBM437", Charset::Cp437},
+        {"koi8r", Charset::Koi8r},       {"KOI8-R", Charset::Koi8r},   {"ascii", Charset::Ascii},
+        {"ASCII", Charset::Ascii},
+    };
+    for (const auto& [name, charset] : names) EXPECT_EQ(charset_named(name), charset) << name;
+    for (const char* name : {"", "latin", "latin-2", "cp850", "koi8-u", "utf-8", "latin-1 "}) {
+        EXPECT_FALSE(charset_named(name)) << name;
+    }
+    for (Charset charset : {Charset::Koi8r, Charset::Latin1, Charset::Cp437, Charset::Ascii}) {
+        EXPECT_EQ(charset_named(charset_name(charset)), charset) << "its own name";
+    }
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ TEST(GotoRange, RangesTheirRefusalsAndThePreview) {
         EXPECT_FALSE(range.valid) << text;
         EXPECT_EQ(range.error, why) << text;
     }
-    EXPECT_EQ(parse_goto_range("7e00..", size, shown).error, "") << "still being typed";
+    EXPECT_EQ(parse_goto_range("7e00..", size, shown).error, "a range needs its end: 1f00..2000 or 1f00..+100");
+    EXPECT_EQ(parse_goto_range("7e00.. ", size, shown).error, "a range needs its end: 1f00..2000 or 1f00..+100");
     EXPECT_FALSE(parse_goto_range("0..0", 0, 0).valid) << "an empty file has no byte";
     EXPECT_EQ(parse_goto_range("0", 0, 0).end, 0u) << "nor does its one target select one";
     EXPECT_EQ(parse_goto_range("7e00", size, shown).end, 0x7e01u) << "a plain target is its one byte";
@@ -104,6 +105,12 @@ TEST(GotoRange, RangesTheirRefusalsAndThePreview) {
     const std::string line = find.line(256 * TiB, 0);
     EXPECT_LE(line.size(), 60u) << line;
     EXPECT_TRUE(line.ends_with("_  = 1cbe991a14..ffffffffffff, 255.9 TiB")) << line;
+    // A message too long beside the whole head is read whole beside the short one.
+    find.input = "1f00..";
+    EXPECT_EQ(find.line(size, 0), ":1f00.._  a range needs its end: 1f00..2000 or 1f00..+100");
+    find.input = "00000000001f00..";
+    EXPECT_EQ(find.line(size, 0), ":<001f00.._  a range needs its end: 1f00..2000 or 1f00..+100")
+        << "the input's end stays in sight";
 }
 
 }  // namespace

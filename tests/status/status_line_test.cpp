@@ -49,21 +49,73 @@ TEST(StatusLine, WhereHowBigAndTheSelection) {
     StatusFacts at_end;
     at_end.offset = 0x1000;
     at_end.file_size = 0x1000;
+    StatusFacts last_page = selected;  // its rows reach the end: 100%, as End shows it
+    last_page.offset = 0xfb60;
+    last_page.shown_bytes = 75 * 16;
+    last_page.selected = false;
+    StatusFacts before_last_page = last_page;
+    before_last_page.offset = 0xfb40;
     const Case cases[] = {
-        {StatusFacts{}, "AT 0 0%  SIZE 0 0 bytes"},
-        {selected, "AT 7e00 49%  SIZE 10000 64 KiB  7e00..7eff, 256 bytes"},
+        {StatusFacts{}, "AT 0 0%  SIZE 0x0 = 0 bytes"},
+        {selected, "AT 7e00 49%  SIZE 0x10000 = 64.0 KiB  7e00..7eff, 256 bytes"},
         {device, "AT 1230  a character device: no size to show"},
-        {latin, "AT 0 0%  SIZE 3e8 1000 bytes  CHARSET latin-1"},
-        {past_tib, "AT 10000123450 33%  SIZE 3000000004d 3 TiB"},
-        {at_end, "AT 1000 100%  SIZE 1000 4 KiB"},
+        {latin, "AT 0 0%  SIZE 0x3e8 = 1000 bytes  CHARSET latin-1"},
+        {past_tib, "AT 10000123450 33%  SIZE 0x3000000004d = 3.0 TiB"},
+        {at_end, "AT 1000 100%  SIZE 0x1000 = 4.0 KiB"},
+        {last_page, "AT fb60 100%  SIZE 0x10000 = 64.0 KiB"},
+        {before_last_page, "AT fb40 98%  SIZE 0x10000 = 64.0 KiB"},
     };
     for (const Case& c : cases) EXPECT_EQ(shown(view_segments(c.facts)), c.expected);
 }
 
-// What does not fit is cut at the right, whole glyphs only; a character
-// outside ASCII takes one cell, as '?'.
-TEST(StatusLine, CutAtTheRight) {
-    EXPECT_EQ(shown({{"at", "7e00 49%"}, {"size", "10000 64 KiB"}}, 14), "AT 7e00 49%  S");
+// A size reads as one number: hexadecimal, then the largest unit it holds
+// one of, its tenths cut rather than rounded up into the next unit.
+TEST(StatusLine, SizeAsOneNumber) {
+    const std::pair<uint64_t, std::string> cases[] = {
+        {1, "0x1 = 1 byte"},
+        {500, "0x1f4 = 500 bytes"},
+        {1023, "0x3ff = 1023 bytes"},
+        {1024, "0x400 = 1.0 KiB"},
+        {1536, "0x600 = 1.5 KiB"},
+        {(uint64_t{1} << 20) - 1, "0xfffff = 1023.9 KiB"},
+        {uint64_t{10} << 20, "0xa00000 = 10.0 MiB"},
+        {TiB, "0x10000000000 = 1.0 TiB"},
+        {(uint64_t{1} << 48) - 1, "0xffffffffffff = 255.9 TiB"},
+    };
+    for (const auto& [size, text] : cases) EXPECT_EQ(size_segment_text(size), text);
+}
+
+// A segment that does not fit is left out whole, never cut: the offset goes
+// last, then the selection, then the size; the rest first. What is kept
+// stays in its own order.
+TEST(StatusLine, SegmentsThatDoNotFitAreLeftOutWhole) {
+    const StatusSegment at{"at", "10000123450 33%", StatusRank::Offset};           // 18 cells
+    const StatusSegment size{"size", "0x3000000004d = 3.0 TiB", StatusRank::Size};  // 28
+    const StatusSegment range{"", "7e00..7eff, 256 bytes", StatusRank::Selection};  // 21
+    const StatusSegment shift{"shift", "+3"};                                       // 8
+    const StatusSegment summary{"", "1,234 bytes differ in 17 runs"};               // 29
+    struct Case {
+        std::vector<StatusSegment> segments;
+        size_t cells;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{at, size, range}, 60, "AT 10000123450 33%  7e00..7eff, 256 bytes"},
+        {{at, size, range}, 80, "AT 10000123450 33%  SIZE 0x3000000004d = 3.0 TiB  7e00..7eff, 256 bytes"},
+        {{at, size}, 48, "AT 10000123450 33%  SIZE 0x3000000004d = 3.0 TiB"},
+        {{at, size}, 47, "AT 10000123450 33%"},
+        {{at, size, summary, shift}, 60, "AT 10000123450 33%  SIZE 0x3000000004d = 3.0 TiB  SHIFT +3"},
+        {{summary, at}, 30, "AT 10000123450 33%"},
+        {{range, at}, 17, ""},
+        {{range, at}, 21, "AT 10000123450 33%"},
+        {{size, range}, 30, "7e00..7eff, 256 bytes"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(shown(c.segments, c.cells), c.expected) << c.cells;
+}
+
+// A character outside ASCII takes one cell, as '?'; empty segments keep
+// their place.
+TEST(StatusLine, GlyphsOfTheLine) {
     EXPECT_EQ(shown({{"", "caf\xc3\xa9 x"}}, 6), "caf? x");
     EXPECT_EQ(shown({{"", ""}, {"", "b"}}, 6), "  b");
 }

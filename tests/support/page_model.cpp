@@ -65,7 +65,9 @@ Page second_page_of(const OverlayBlock& overlay) {
 
 }  // namespace
 
-LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay, bool pair) {
+namespace {
+
+LinearColour unshaded_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay, bool pair) {
     const Page first_page = page_of(ubo);
     const Page second_page = pair ? second_page_of(*overlay) : first_page;
     int side = 0;
@@ -240,6 +242,22 @@ LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const 
             colour = colour_of_value(v);
         }
         return colour;
+    }
+    return colour;
+}
+
+}  // namespace
+
+LinearColour expected_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay, bool pair) {
+    LinearColour colour = unshaded_pixel(ubo, x, y, overlay, pair);
+    // A compare's page without the focus is dimmed (compare.glsl's
+    // unfocused_shade), the panel is not.
+    const int side = x >= canvas_width && x < 2 * canvas_width ? 1 : 0;
+    const bool on_page = x < 2 * canvas_width && y < canvas_height;
+    if (pair && on_page && unsigned(side) != overlay->pair_view[2]) {
+        colour.r *= 0.4f;
+        colour.g *= 0.4f;
+        colour.b *= 0.4f;
     }
     return colour;
 }

@@ -401,7 +401,7 @@ TEST(SaveCommand, SavesTheRangeChosenAndRefusesOnePastTheEnd) {
     app.selection.clear();  // as the watcher's notice cuts it
     ASSERT_TRUE(key(SDLK_RETURN));
     finished();
-    EXPECT_EQ(app.find.status, "the selection is past the end of the file now; nothing written");
+    EXPECT_EQ(app.find.status, "the file is shorter now than the selection; nothing written");
     EXPECT_EQ(contents(victim), "keep me");
 
     // A long reason keeps its end in sight.

@@ -11,6 +11,13 @@ const vec4 difference_colour = vec4(0.3, 0.0, 0.0, 1.0);
 const vec4 focus_colour = vec4(0.6, 0.6, 0.3, 1.0);
 const vec4 not_compared_colour = vec4(0.6, 0.6, 0.3, 1.0);  // the offsets' colour
 
+// The page without the focus is drawn dimmer, so that the focused one,
+// whose frame is lit, is plain to see.
+const float unfocused_shade = 0.4;
+vec4 focus_shade(vec4 colour, int page) {
+    return uint(page) == overlay.pair_view.z ? colour : vec4(colour.rgb * unfocused_shade, colour.a);
+}
+
 // Byte i of the second file's window; i may lie before it (a page that
 // starts before the file's start), and is then not drawn.
 uint pair_byte(int i) { return packed_byte(overlay.pair_data[(i >> 4) & 127], i & 15); }

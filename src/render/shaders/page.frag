@@ -234,6 +234,9 @@ void main() {
     if (drawn && glyph_ink(glyph, gx, gy)) {
         colour = ink;
     }
+#ifdef QUIRN_COMPARE
+    if (on_canvas) colour = focus_shade(colour, page);
+#endif
     if (in_panel(x)) {
         colour = panel_colour(colour, x, y, label_line, row, gy, rows);
     }
