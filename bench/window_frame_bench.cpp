@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
         app.scroll_one_step(step);  // a new page each time, as a key would give
         step = -step;
         app.drawFrame();
+        const std::lock_guard<std::mutex> hold(app.queue_lock);  // the pipeline worker submits too
         vkQueueWaitIdle(app.presentQueue);
     });
     app.cleanup();
