@@ -17,11 +17,13 @@
 #include "status/status_line.h"
 #include "watch/live_file.h"
 #include "transfer/transfer_state.h"
+#include "vk/pipeline_worker.h"
 
 #include <SDL2/SDL.h>
 #include <vulkan/vulkan.h>
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -249,8 +251,9 @@ public:
     // Writes every byte of the frame's record; runs the window check and
     // load, so it may move `offset` and `chunk` and throw as load_file_window does.
     void fill_view_block(UniformBufferObject& ubo);
-    // fill_view_block into the mapped buffer of swap chain image `currentImage`.
-    void updateUniformBuffer(uint32_t currentImage);
+    // fill_view_block into the mapped buffer of swap chain image `currentImage`,
+    // with the frame's overlay; returns whether the overlay needs the full page.
+    bool updateUniformBuffer(uint32_t currentImage);
 
     SDL_Window* window;
     VkInstance instance;
@@ -347,6 +350,17 @@ public:
     IdentifyState identify;
     CompareState compare;
 
+    // The page's two pipelines: the plain one draws the first frames and every
+    // frame whose overlay is plain; the full one is built on a worker after
+    // the first present and used from the first frame that needs it. Every
+    // queue submission, present and wait for the device holds queue_lock,
+    // since the worker submits its warming draw to the same queue.
+    VkPipeline fullPipeline = VK_NULL_HANDLE;
+    std::vector<VkCommandBuffer> fullCommandBuffers;
+    VkFormat renderPassFormat = VK_FORMAT_UNDEFINED;  // the render pass and pipelines were made for it
+    std::mutex queue_lock;
+    PipelineWorker pipeline_worker;  // last: it joins before the members its build reads go
+
     // Set-up, in the order of initVulkan, and tear-down (core/lifecycle.cpp,
     // vk/). Public so that the tests can drive the same steps offscreen.
     // Each create step makes the objects it is named for and stores their
@@ -380,12 +394,29 @@ public:
     void cleanupSwapChain();
     void recreateSwapChain();
 
-    // Render pass, pipeline, framebuffers (vk/pipeline.cpp).
+    // Render pass, pipelines, framebuffers (vk/pipeline.cpp). The viewport
+    // and scissor are dynamic, so a new size keeps the render pass and the
+    // pipelines; a new image format makes them again.
     void createRenderPass();
     void createDescriptorSetLayout();
+    // The pipeline layout and the plain pipeline, `graphicsPipeline`.
     void createGraphicsPipeline();
+    VkPipeline createPagePipeline(const std::vector<char>& fragment, VkRenderPass pass);
     VkShaderModule createShaderModule(const std::vector<char>& code);
     void createFramebuffers();
+    void destroyPipelines();
+
+    // The full pipeline (vk/full_pipeline.cpp): startFullPipeline has the
+    // worker build it and warm it with one small offscreen draw;
+    // useFullPipeline waits for it and records its command buffers. Both
+    // return at once when there is nothing left to do.
+    void startFullPipeline();
+    void useFullPipeline();
+    void warmPipeline(VkPipeline pipeline, VkRenderPass pass, VkFormat format, VkDeviceSize overlay_offset);
+    // The queue's calls, under queue_lock.
+    void submitGraphics(const VkSubmitInfo& info, VkFence fence);
+    VkResult present(const VkPresentInfoKHR& info);
+    void waitDeviceIdle();
 
     // Resources (vk/resources.cpp).
     void createCommandPool();
@@ -412,8 +443,10 @@ public:
     void createDescriptorPool();
     void createDescriptorSets();
 
-    // Frames (vk/frame.cpp).
+    // Frames (vk/frame.cpp). createCommandBuffers records a set for each
+    // pipeline there is.
     void createCommandBuffers();
+    void recordCommandBuffers(std::vector<VkCommandBuffer>& buffers, VkPipeline pipeline);
     void createSyncObjects();
     // Draws and presents one frame; clears `need_redraw` unless another frame
     // is owed, rebuilds the swap chain when it is out of date or resized.

@@ -38,6 +38,11 @@ OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_
     return block;
 }
 
+bool needs_full_page(const OverlayBlock& block) {
+    return block.flags[0] != 0 || block.flags[1] != 0 || block.flags[3] != 0 || block.panel[0] != 0 ||
+           block.map_flags[0] != 0;
+}
+
 void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits, bool second_file) {
     uint32_t* words = second_file ? block.pair_unreadable : block.unreadable;
     const size_t n = std::min(bits.size(), sizeof block.unreadable);

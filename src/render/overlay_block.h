@@ -45,6 +45,11 @@ static_assert(offsetof(OverlayBlock, unreadable) == 112 + panel_capacity + 16 + 
 static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64 + 2 * 256);
 static_assert(status_cells <= 64);
 
+// Whether the frame of this record needs the page shader's full build: the
+// plain build, which draws the first frames, leaves out the label line's
+// text, the highlight, unreadable cells, the panel and the scrollbar's map.
+bool needs_full_page(const OverlayBlock& block);
+
 // Marks the file window's bytes that could not be read (a bit each, as
 // read_file_at sets them; at most 2048 bytes' worth), if any are.
 void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits, bool second_file = false);

@@ -17,6 +17,14 @@ const uint32_t compare_fragment_words[] = {
 #include "page_compare.frag.inc"
 };
 
+const uint32_t plain_fragment_words[] = {
+#include "page_plain.frag.inc"
+};
+
+const uint32_t compare_plain_fragment_words[] = {
+#include "page_compare_plain.frag.inc"
+};
+
 template <size_t N>
 std::vector<char> as_bytes(const uint32_t (&words)[N]) {
     std::vector<char> bytes(sizeof words);
@@ -27,5 +35,7 @@ std::vector<char> as_bytes(const uint32_t (&words)[N]) {
 }  // namespace
 
 std::vector<char> page_vertex_module() { return as_bytes(vertex_words); }
-std::vector<char> page_fragment_module() { return as_bytes(fragment_words); }
-std::vector<char> page_compare_fragment_module() { return as_bytes(compare_fragment_words); }
+std::vector<char> page_fragment_module(bool compare, bool full) {
+    if (compare) return full ? as_bytes(compare_fragment_words) : as_bytes(compare_plain_fragment_words);
+    return full ? as_bytes(fragment_words) : as_bytes(plain_fragment_words);
+}

@@ -44,7 +44,7 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
     std::memcpy(ubo.datachunk, chunk.data(), sizeof ubo.datachunk);
 }
 
-void Application::updateUniformBuffer(uint32_t currentImage) {
+bool Application::updateUniformBuffer(uint32_t currentImage) {
     UniformBufferObject ubo;
     fill_view_block(ubo);
     OverlayBlock overlay = overlay_block();
@@ -52,4 +52,5 @@ void Application::updateUniformBuffer(uint32_t currentImage) {
     fill_pair_record(overlay);
     std::memcpy(uniformBuffersMapped[currentImage], &ubo, sizeof ubo);
     std::memcpy(static_cast<char*>(uniformBuffersMapped[currentImage]) + overlayOffset, &overlay, sizeof overlay);
+    return needs_full_page(overlay);
 }

@@ -6,22 +6,33 @@
 #include <cstdint>
 
 // Each command buffer is recorded once and only ever resubmitted: every
-// change of the page travels in the view block.
+// change of the page travels in the view block. Each pipeline there is has
+// a set of its own, one per swap chain image.
 void Application::createCommandBuffers() {
     commandBuffers.resize(swapChainFramebuffers.size());
     imagesInFlight.assign(swapChainFramebuffers.size(), VK_NULL_HANDLE);
+    recordCommandBuffers(commandBuffers, graphicsPipeline);
+    fullCommandBuffers.clear();
+    if (fullPipeline != VK_NULL_HANDLE) {
+        fullCommandBuffers.resize(swapChainFramebuffers.size());
+        recordCommandBuffers(fullCommandBuffers, fullPipeline);
+    }
+}
 
+void Application::recordCommandBuffers(std::vector<VkCommandBuffer>& buffers, VkPipeline pipeline) {
     VkCommandBufferAllocateInfo allocInfo{};
     allocInfo.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO;
     allocInfo.commandPool = commandPool;
     allocInfo.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
-    allocInfo.commandBufferCount = uint32_t(commandBuffers.size());
-    check(vkAllocateCommandBuffers(device, &allocInfo, commandBuffers.data()), "failed to allocate command buffers!");
+    allocInfo.commandBufferCount = uint32_t(buffers.size());
+    check(vkAllocateCommandBuffers(device, &allocInfo, buffers.data()), "failed to allocate command buffers!");
 
-    for (size_t i = 0; i < commandBuffers.size(); ++i) {
+    const VkViewport viewport{0.0f, 0.0f, float(swapChainExtent.width), float(swapChainExtent.height), 0.0f, 1.0f};
+    const VkRect2D scissor{{0, 0}, swapChainExtent};
+    for (size_t i = 0; i < buffers.size(); ++i) {
         VkCommandBufferBeginInfo beginInfo{};
         beginInfo.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO;
-        check(vkBeginCommandBuffer(commandBuffers[i], &beginInfo), "failed to begin recording command buffer!");
+        check(vkBeginCommandBuffer(buffers[i], &beginInfo), "failed to begin recording command buffer!");
 
         const VkClearValue clearColor = {{{0.0f, 0.0f, 0.0f, 1.0f}}};
         VkRenderPassBeginInfo renderPassInfo{};
@@ -32,16 +43,18 @@ void Application::createCommandBuffers() {
         renderPassInfo.clearValueCount = 1;
         renderPassInfo.pClearValues = &clearColor;
 
-        vkCmdBeginRenderPass(commandBuffers[i], &renderPassInfo, VK_SUBPASS_CONTENTS_INLINE);
-        vkCmdBindPipeline(commandBuffers[i], VK_PIPELINE_BIND_POINT_GRAPHICS, graphicsPipeline);
+        vkCmdBeginRenderPass(buffers[i], &renderPassInfo, VK_SUBPASS_CONTENTS_INLINE);
+        vkCmdBindPipeline(buffers[i], VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline);
+        vkCmdSetViewport(buffers[i], 0, 1, &viewport);
+        vkCmdSetScissor(buffers[i], 0, 1, &scissor);
         const VkDeviceSize offsets[] = {0};
-        vkCmdBindVertexBuffers(commandBuffers[i], 0, 1, &vertexBuffer, offsets);
-        vkCmdBindIndexBuffer(commandBuffers[i], indexBuffer, 0, VK_INDEX_TYPE_UINT16);
-        vkCmdBindDescriptorSets(commandBuffers[i], VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout, 0, 1,
+        vkCmdBindVertexBuffers(buffers[i], 0, 1, &vertexBuffer, offsets);
+        vkCmdBindIndexBuffer(buffers[i], indexBuffer, 0, VK_INDEX_TYPE_UINT16);
+        vkCmdBindDescriptorSets(buffers[i], VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout, 0, 1,
                                 &descriptorSets[i], 0, nullptr);
-        vkCmdDrawIndexed(commandBuffers[i], uint32_t(indices.size()), 1, 0, 0, 0);
-        vkCmdEndRenderPass(commandBuffers[i]);
-        check(vkEndCommandBuffer(commandBuffers[i]), "failed to record command buffer!");
+        vkCmdDrawIndexed(buffers[i], uint32_t(indices.size()), 1, 0, 0, 0);
+        vkCmdEndRenderPass(buffers[i]);
+        check(vkEndCommandBuffer(buffers[i]), "failed to record command buffer!");
     }
 }
 
@@ -90,7 +103,9 @@ void Application::drawFrame() {
     }
     imagesInFlight[imageIndex] = inFlightFences[slot];
 
-    updateUniformBuffer(imageIndex);
+    // Only the first frame whose overlay needs the full page waits for its pipeline.
+    const bool full = updateUniformBuffer(imageIndex);
+    if (full) useFullPipeline();
 
     const VkPipelineStageFlags waitStage = VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT;
     VkSubmitInfo submitInfo{};
@@ -99,12 +114,12 @@ void Application::drawFrame() {
     submitInfo.pWaitSemaphores = &imageAvailableSemaphores[slot];
     submitInfo.pWaitDstStageMask = &waitStage;
     submitInfo.commandBufferCount = 1;
-    submitInfo.pCommandBuffers = &commandBuffers[imageIndex];
+    submitInfo.pCommandBuffers = full ? &fullCommandBuffers[imageIndex] : &commandBuffers[imageIndex];
     submitInfo.signalSemaphoreCount = 1;
     submitInfo.pSignalSemaphores = &renderFinishedSemaphores[slot];
 
     vkResetFences(device, 1, &inFlightFences[slot]);
-    check(vkQueueSubmit(graphicsQueue, 1, &submitInfo, inFlightFences[slot]), "failed to submit draw command buffer!");
+    submitGraphics(submitInfo, inFlightFences[slot]);
 
     VkPresentInfoKHR presentInfo{};
     presentInfo.sType = VK_STRUCTURE_TYPE_PRESENT_INFO_KHR;
@@ -113,7 +128,7 @@ void Application::drawFrame() {
     presentInfo.swapchainCount = 1;
     presentInfo.pSwapchains = &swapChain;
     presentInfo.pImageIndices = &imageIndex;
-    result = vkQueuePresentKHR(presentQueue, &presentInfo);
+    result = present(presentInfo);
 
     need_redraw = true;
     if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR || framebufferResized) {
@@ -125,6 +140,9 @@ void Application::drawFrame() {
         throw std::runtime_error("failed to present swap chain image!");
     }
 
+    // The first frame is on the screen: the full page's pipeline is built
+    // beside the frames that follow.
+    startFullPipeline();
     currentFrame = (currentFrame + 1) % MAX_FRAMES_IN_FLIGHT;
     need_redraw = needs_another_frame(frame_counter++, file_size_changed || file_b.size_changed);
     file_size_changed = false;

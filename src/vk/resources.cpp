@@ -66,8 +66,11 @@ void Application::endSingleTimeCommands(VkCommandBuffer commandBuffer) {
     submitInfo.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
     submitInfo.commandBufferCount = 1;
     submitInfo.pCommandBuffers = &commandBuffer;
-    check(vkQueueSubmit(graphicsQueue, 1, &submitInfo, VK_NULL_HANDLE), "failed to submit draw command buffer!");
-    vkQueueWaitIdle(graphicsQueue);
+    submitGraphics(submitInfo, VK_NULL_HANDLE);
+    {
+        const std::lock_guard<std::mutex> hold(queue_lock);
+        vkQueueWaitIdle(graphicsQueue);
+    }
     vkFreeCommandBuffers(device, commandPool, 1, &commandBuffer);
 }
 

@@ -104,9 +104,9 @@ void Application::cleanupSwapChain() {
         vkDestroyFramebuffer(device, framebuffer, nullptr);
     }
     vkFreeCommandBuffers(device, commandPool, uint32_t(commandBuffers.size()), commandBuffers.data());
-    vkDestroyPipeline(device, graphicsPipeline, nullptr);
-    vkDestroyPipelineLayout(device, pipelineLayout, nullptr);
-    vkDestroyRenderPass(device, renderPass, nullptr);
+    if (!fullCommandBuffers.empty()) {
+        vkFreeCommandBuffers(device, commandPool, uint32_t(fullCommandBuffers.size()), fullCommandBuffers.data());
+    }
     for (VkImageView view : swapChainImageViews) {
         vkDestroyImageView(device, view, nullptr);
     }
@@ -129,13 +129,18 @@ void Application::recreateSwapChain() {
         SDL_WaitEvent(nullptr);
     }
 
-    vkDeviceWaitIdle(device);
+    waitDeviceIdle();
     cleanupSwapChain();
 
     createSwapChain();
     createImageViews();
-    createRenderPass();
-    createGraphicsPipeline();
+    // The viewport and scissor are set by the command buffers, so a new size
+    // keeps the render pass and the pipelines; only a new format needs them anew.
+    if (swapChainImageFormat != renderPassFormat) {
+        destroyPipelines();
+        createRenderPass();
+        createGraphicsPipeline();
+    }
     createFramebuffers();
     createUniformBuffers();
     createDescriptorPool();
@@ -146,8 +151,9 @@ void Application::recreateSwapChain() {
 void Application::cleanup() {
     search_worker.stop();
     file_map.worker.stop();
-    vkDeviceWaitIdle(device);
+    waitDeviceIdle();
     cleanupSwapChain();
+    destroyPipelines();  // waits for the worker, which uses the objects below
 
     vkDestroySampler(device, textureSampler, nullptr);
     vkDestroyImageView(device, textureImageView, nullptr);

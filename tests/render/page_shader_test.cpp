@@ -10,6 +10,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
 #include <thread>
@@ -219,6 +220,65 @@ TEST(PageShaderUnreadable, CellsOfBytesNotReadAreEmpty) {
     for (const int x : {100, 300}) {  // a hex digit's and a character's cell of a byte at row 5
         const uint8_t* p = &drawn[(size_t(label_height + 5 * row_height + 6) * WIDTH + size_t(x)) * 4];
         EXPECT_EQ((std::array<uint8_t, 4>{p[0], p[1], p[2], p[3]}), cell) << x;
+    }
+}
+
+// The page shader's two builds. Where the viewer takes the plain one (a
+// record that needs_full_page calls plain: the status line, a short window,
+// a compare's pair and differences), the full one draws every pixel alike;
+// each region only the full one draws is one the plain build leaves out, so
+// its record must ask for the full one.
+TEST(PageShaderBuilds, ThePlainBuildDrawsThePlainPageAndNothingElse) {
+    TempFile file(100 * KiB, 0, random_bytes(100 * KiB, 33));
+    TempFile second(random_bytes(90 * KiB, 34));
+    SDL_Keysym ctrl_m{};
+    ctrl_m.sym = SDLK_m;
+    ctrl_m.mod = KMOD_LCTRL;
+    struct Case {
+        const char* name;
+        bool pair;
+        int rows;
+        std::function<void(Application&)> set;  // what the overlay shows, after the frame's read
+        bool full;
+    };
+    const Case cases[] = {
+        {"plain_page", false, page_rows, [](Application&) {}, false},
+        {"short_window", false, 10, [](Application&) {}, false},
+        {"pair_with_differences", true, page_rows, [](Application&) {}, false},
+        {"prompt_text", false, page_rows, [](Application& app) { app.open_prompt(FindState::Prompt::Goto, false); },
+         true},
+        {"selection", false, page_rows, [](Application& app) { app.selection.set(4100, 4200); }, true},
+        {"unreadable", false, page_rows,
+         [](Application& app) { app.live.unreadable[(4096 + 0x40 - app.chunk_offset) / 8] = 0xFF; }, true},
+        {"help_panel", false, page_rows, [](Application& app) { app.help_open = true; }, true},
+        {"map", false, page_rows, [&](Application& app) { app.on_map_key(ctrl_m); }, true},
+        {"pair_selection", true, page_rows, [](Application& app) { app.selection.set(4100, 4200); }, true},
+    };
+    for (const Case& c : cases) {
+        Application app;
+        place(app, file, 1, c.rows, 4096);
+        if (c.pair) {
+            app.file_b.path = second.c_path();
+            app.compare.shift = 5;
+            app.load_file_window();
+        }
+        UniformBufferObject ubo;
+        app.fill_view_block(ubo);
+        c.set(app);
+        OverlayBlock overlay = app.overlay_block();
+        app.fill_map_record(overlay);
+        app.fill_pair_record(overlay);
+        EXPECT_EQ(needs_full_page(overlay), c.full) << c.name;
+
+        const uint32_t width = uint32_t(c.pair ? 2 * WIDTH : app.page_width());
+        HeadlessRenderer renderer(width, window_height(1, c.rows), c.pair);
+        const std::vector<uint8_t> plain = renderer.draw(ubo, overlay, HeadlessRenderer::Build::Plain);
+        const std::vector<uint8_t> full = renderer.draw(ubo, overlay, HeadlessRenderer::Build::Full);
+        if (c.full) {
+            EXPECT_NE(plain, full) << c.name << ": the plain build draws it too";
+        } else {
+            EXPECT_EQ(plain, full) << c.name;
+        }
     }
 }
 

@@ -43,10 +43,11 @@ HeadlessRenderer::HeadlessRenderer(uint32_t width, uint32_t height, bool pair) :
     VkFenceCreateInfo fenceInfo{};
     fenceInfo.sType = VK_STRUCTURE_TYPE_FENCE_CREATE_INFO;
     check(vkCreateFence(app_.device, &fenceInfo, nullptr, &done_), "fence");
+    app_.startFullPipeline();
 }
 
 HeadlessRenderer::~HeadlessRenderer() {
-    vkDeviceWaitIdle(app_.device);
+    app_.waitDeviceIdle();
     vkDestroyFence(app_.device, done_, nullptr);
     vkDestroyBuffer(app_.device, readback_, nullptr);
     vkFreeMemory(app_.device, readbackMemory_, nullptr);
@@ -80,14 +81,16 @@ void HeadlessRenderer::createDevice() {
     app_.createDeviceFor(indices);
 }
 
-void HeadlessRenderer::render(const UniformBufferObject& ubo, const OverlayBlock& overlay) {
+void HeadlessRenderer::render(const UniformBufferObject& ubo, const OverlayBlock& overlay, Build build) {
+    const bool full = build == Build::Full || (build == Build::AsViewer && needs_full_page(overlay));
+    if (full) app_.useFullPipeline();
     std::memcpy(app_.uniformBuffersMapped[0], &ubo, sizeof ubo);
     std::memcpy(static_cast<char*>(app_.uniformBuffersMapped[0]) + app_.overlayOffset, &overlay, sizeof overlay);
     VkSubmitInfo submitInfo{};
     submitInfo.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
     submitInfo.commandBufferCount = 1;
-    submitInfo.pCommandBuffers = &app_.commandBuffers[0];
-    check(vkQueueSubmit(app_.graphicsQueue, 1, &submitInfo, done_), "failed to submit draw command buffer!");
+    submitInfo.pCommandBuffers = full ? &app_.fullCommandBuffers[0] : &app_.commandBuffers[0];
+    app_.submitGraphics(submitInfo, done_);
     vkWaitForFences(app_.device, 1, &done_, VK_TRUE, UINT64_MAX);
     vkResetFences(app_.device, 1, &done_);
 }
@@ -113,8 +116,8 @@ void HeadlessRenderer::copyImageToReadback() {
     app_.endSingleTimeCommands(commands);
 }
 
-std::vector<uint8_t> HeadlessRenderer::draw(const UniformBufferObject& ubo, const OverlayBlock& overlay) {
-    render(ubo, overlay);
+std::vector<uint8_t> HeadlessRenderer::draw(const UniformBufferObject& ubo, const OverlayBlock& overlay, Build build) {
+    render(ubo, overlay, build);
     copyImageToReadback();
     std::vector<uint8_t> pixels(size_t(width_) * height_ * 4);
     void* mapped;

@@ -7,7 +7,13 @@
 #include "compare.glsl"
 #include "label_line.glsl"
 #include "scrollbar.glsl"
+// The regions the plain page never draws: the plain build (QUIRN_PLAIN),
+// which draws the first frame, leaves them out.
+#ifndef QUIRN_PLAIN
+#include "highlight.glsl"
+#include "unreadable.glsl"
 #include "panel.glsl"
+#endif
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
 // The canvas (page_geometry.h) holds a label line, then the rows of 16
@@ -30,8 +36,6 @@ layout(location = 0) out vec4 outColor;
 const vec4 stripe_colour = vec4(0.0, 0.012, 0.0, 1.0);
 const vec4 offset_colour = vec4(0.6, 0.6, 0.3, 1.0);
 const vec4 offset_256_colour = vec4(0.0, 0.5, 0.0, 1.0);
-const vec4 highlight_colour = vec4(0.35, 0.0, 0.35, 1.0);
-const vec4 unreadable_colour = vec4(0.25, 0.25, 0.25, 1.0);
 
 // Removes one pixel in 13 (after each byte), one more in 53 (after each
 // group of four) and one more in 107 (after each group of eight).
@@ -159,53 +163,44 @@ void main() {
     }
 #endif
 
-    // The overlay's highlight lies under the glyphs of its bytes; its text
-    // takes the whole label line.
-    bool prompt_text = in_prompt_text(x, y, label_line);
 #ifdef QUIRN_COMPARE
-    // The prompt and the results are the first page's. A byte that differs
-    // from its counterpart is marked in both pages, under a selection.
-    prompt_text = prompt_text && page == 0;
+    // A byte that differs from its counterpart is marked in both pages, under a selection.
     if (drawn && (characters || hex) && !label_line) {
         bool in_a = less64(add64(addr_a, uint(byte_in_row)), size_a);
         bool in_b = less64(add64(addr_b, uint(byte_in_row)), size_b);
         if (in_a != in_b || (in_a && v_a != v_b)) colour = difference_colour;
     }
 #endif
-    if (overlay.flags.y != 0u && (characters || hex) && !label_line) {
-        uvec2 at = add64(PAIR_ADDR, uint(byte_in_row));
-        // A gap between two cells of a row takes the highlight when the bytes
-        // on both sides have it, so that a range reads as one band.
-        bool char_gap = characters && (char_x == 48 || char_x == 49);
-        uvec2 right = add64(PAIR_ADDR, char_gap ? 8u : uint(byte_in_row));
-        bool band_gap = (char_gap || (hex && hex_gap)) && less64(overlay.highlight.xy, right) &&
-                        less64(right, overlay.highlight.zw) && less64(right, PAIR_SIZE);
-        if ((drawn && !less64(at, overlay.highlight.xy) && less64(at, overlay.highlight.zw)) || band_gap) {
-            colour = highlight_colour;
-        }
-    }
-    // A byte that could not be read shows no glyph, on a background of its own.
-    if (overlay.flags.w != 0u && drawn && (characters || hex) && !label_line) {
-        int index = (entry & 127) * row_bytes + byte_in_row;
-        uint word = overlay.unreadable[index >> 7][(index >> 5) & 3];
+    // The overlay's text takes the whole label line; the prompt and the
+    // results are a compare's first page's.
+    bool prompt_text = false;
+    bool label_text = false;
+#ifndef QUIRN_PLAIN
+    prompt_text = in_prompt_text(x, y, label_line);
+    label_text = overlay.flags.x != 0u && label_line;
 #ifdef QUIRN_COMPARE
-        if (page == 1) {
-            index = (index_b + byte_in_row) & 2047;
-            word = overlay.pair_unreadable[index >> 7][(index >> 5) & 3];
-        }
+    prompt_text = prompt_text && page == 0;
+    label_text = label_text && page == 0;
 #endif
-        if (((word >> (index & 31)) & 1u) != 0u) {
+    // The highlight lies under the glyphs of its bytes.
+    if (overlay.flags.y != 0u && (characters || hex) && !label_line &&
+        in_highlight(PAIR_ADDR, PAIR_SIZE, byte_in_row, drawn, characters, hex && hex_gap, char_x)) {
+        colour = highlight_colour;
+    }
+    if (overlay.flags.w != 0u && drawn && (characters || hex) && !label_line) {
+        bool unreadable = window_byte_unreadable((entry & 127) * row_bytes + byte_in_row);
+#ifdef QUIRN_COMPARE
+        if (page == 1) unreadable = pair_byte_unreadable((index_b + byte_in_row) & 2047);
+#endif
+        if (unreadable) {
             colour = unreadable_colour;
             drawn = false;
         }
     }
+#endif
     // The label line's text and the status line: a glyph code per cell.
     bool status = in_status_line(x, y, rows);
     bool status_label = false;
-    bool label_text = overlay.flags.x != 0u && label_line;
-#ifdef QUIRN_COMPARE
-    label_text = label_text && page == 0;
-#endif
     if (status || label_text) {
 #ifdef QUIRN_COMPARE
         uint code = status ? (page == 1 ? pair_status_code(x) : status_code(x)) : prompt_code(x);
@@ -237,8 +232,10 @@ void main() {
 #ifdef QUIRN_COMPARE
     if (on_canvas) colour = focus_shade(colour, page);
 #endif
+#ifndef QUIRN_PLAIN
     if (in_panel(x)) {
         colour = panel_colour(colour, x, y, label_line, row, gy, rows);
     }
+#endif
     outColor = colour;
 }

@@ -9,6 +9,7 @@ const vec4 track_colour = vec4(0.0, 0.0, 0.0, 1.0);
 
 bool in_scrollbar(int x, bool in_rows) { return x >= 3 && x <= 10 && in_rows; }
 
+#ifndef QUIRN_PLAIN
 const vec4 mark_tick_colour = vec4(1.0, 1.0, 1.0, 1.0);
 
 // Classes: 1 zeros, 2 text, 3 dense, 4 binary; a hole (0) is the track.
@@ -29,11 +30,18 @@ vec4 map_colour(int i) {
 #endif
                    : track_colour;
 }
+#endif
 
 vec4 scrollbar_colour(int x, int y, int rows, uvec2 size, uvec2 base) {
+#ifdef QUIRN_PLAIN
+    // The plain page's track has no map: the full build draws it.
+    const bool map = false;
+    vec4 colour = track_colour;
+#else
     bool map = overlay.map_flags.x != 0u;
     int i = y - track_top;
     vec4 colour = map && i < track_length_for(rows) ? map_colour(i) : track_colour;
+#endif
     if (size != uvec2(0u)) {
         int shortest = min_thumb_for(rows);
         int scale = thumb_scale_for(rows);
