@@ -113,7 +113,7 @@ TEST(TextsFit, EveryFixedTextFitsItsPlace) {
          label_line_cells},
         {"the live file's and the compare's lines", {"watch/live_file.cpp", "compare/compare_state.cpp"},
          R"(\breturn "")", label_line_cells},
-        {"a prompt's messages", {"find/goto_target.cpp", "select/goto_range.cpp", "find/search_pattern.cpp"},
+        {"a prompt's messages", {"base/goto_target.cpp", "select/goto_range.cpp", "find/search_pattern.cpp"},
          R"(\berror\s*=)", prompt_message_cells},
         {"a prompt's messages after two blanks", {"find/find_state.cpp"}, R"(\bafter\s*=)",
          prompt_message_cells + 2},
