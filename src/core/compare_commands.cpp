@@ -44,7 +44,11 @@ std::pair<uint64_t, uint64_t> Application::focused_selection() const {
 bool Application::on_compare_key(const SDL_Keysym& key) {
     if (!comparing() || find.prompt != FindState::Prompt::None) return false;
     if (key.sym == SDLK_ESCAPE && compare.looking) {
-        compare.worker.stop();  // its last notice reports the cancel
+        // Let go at once, even in a slow read.
+        compare.worker.stop();
+        compare.looking = false;
+        find.status = "compare cancelled";
+        need_redraw = true;
         return true;
     }
     if (key.sym == SDLK_TAB && !(key.mod & (KMOD_CTRL | KMOD_ALT))) {
@@ -124,6 +128,7 @@ void Application::on_difference_notice() {
         case DiffOutcome::Kind::NotFound: {
             const bool whole = compare.backward ? compare.from >= state.progress.span : compare.from == 0;
             find.status = whole ? summary_text(0, 0) : no_difference_text(compare.from, compare.backward);
+            find.status += unreadable_note(outcome.unreadable);
             break;
         }
         case DiffOutcome::Kind::Cancelled: find.status = "compare cancelled"; break;
@@ -154,7 +159,8 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     // size and selection, as far as they fit.
     std::vector<StatusSegment> segments;
     if (file_map.on && compare.summary_ready) {
-        segments.push_back({"", summary_text(compare.differing_bytes, compare.differing_runs)});
+        segments.push_back(
+            {"", summary_text(compare.differing_bytes, compare.differing_runs) + unreadable_note(compare.unreadable)});
     }
     if (compare.shift != 0) segments.push_back({"shift", signed_hex(compare.shift)});
     StatusFacts facts = status_facts();

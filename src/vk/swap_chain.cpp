@@ -144,8 +144,7 @@ void Application::recreateSwapChain() {
 }
 
 void Application::cleanup() {
-    search_worker.stop();
-    file_map.worker.stop();
+    stop_workers();  // none is heard once SDL's event queue is gone
     vkDeviceWaitIdle(device);
     cleanupSwapChain();
 

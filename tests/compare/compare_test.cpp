@@ -3,8 +3,11 @@
 #include "core/command_line.h"
 #include "support/command_line_words.h"
 #include "support/temp_file.h"
+#include "support/worker_notices_wait.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -58,6 +61,8 @@ TEST(CompareTexts, TheLabelLinesWords) {
     EXPECT_EQ(shift_text(-0x1f), "shift -1f");
     EXPECT_EQ(difference_text({0x7e05, 3}), "difference at 7e05, 3 bytes");
     EXPECT_EQ(difference_text({0, 1}), "difference at 0, 1 byte");
+    const uint64_t unreadable[2] = {1, 1536};
+    EXPECT_EQ(unreadable_note(unreadable), "; cannot read 1 byte of A and 1,536 bytes of B");
     EXPECT_EQ(no_difference_text(0x7e05, false), "no difference after 7e05");
     EXPECT_EQ(no_difference_text(0x7e05, true), "no difference before 7e05");
     EXPECT_EQ(summary_text(1234, 17), "1,234 bytes differ in 17 runs");
@@ -65,4 +70,38 @@ TEST(CompareTexts, TheLabelLinesWords) {
     EXPECT_EQ(summary_text(0, 0), "the files are identical");
     EXPECT_EQ(thousands(1234567), "1,234,567");
     EXPECT_EQ(thousands(999), "999");
+}
+
+// The map's summary follows a change that keeps both sizes, a write or a
+// replace by rename: the watcher's notice starts the map again.
+TEST(ComparePairMap, AChangeOfTheSameSizeStartsTheMapAgain) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    std::vector<uint8_t> bytes = random_bytes(64 << 10, 7);
+    TempFile a(bytes), b(bytes);
+    {
+        Application app;
+        app.set_fname(a.c_path());
+        app.file_b.path = b.c_path();
+        app.load_file_window();
+        app.file_map.on = true;
+        auto summary = [&] {
+            OverlayBlock overlay{};
+            app.fill_map_record(overlay);
+            wait_for_end(app.compare.map_worker, app.file_map.generation);
+            app.on_pair_map_notice();
+            return app.compare.summary_ready ? summary_text(app.compare.differing_bytes, app.compare.differing_runs)
+                                             : "not ready";
+        };
+        EXPECT_EQ(summary(), "the files are identical");
+        b.write_at(16, {uint8_t(~bytes[16]), uint8_t(~bytes[17]), uint8_t(~bytes[18])});
+        app.on_watch_notice();
+        EXPECT_EQ(summary(), "3 bytes differ in 1 run");
+
+        bytes[40000] ^= 1;
+        TempFile replacement(bytes);
+        ASSERT_EQ(std::rename(replacement.path().c_str(), a.path().c_str()), 0);
+        app.on_watch_notice();
+        EXPECT_EQ(summary(), "4 bytes differ in 2 runs");
+    }
+    SDL_Quit();
 }

@@ -5,7 +5,8 @@
 // a whole, as a disk's does, so a reader must step around it to get the rest.
 // QUIRN_SHRUNK="PATH:SIZE" makes reads of a file end at SIZE, as when it is
 // cut after it was measured. QUIRN_SLOW="PATH:MS" makes every read of a
-// file take MS milliseconds more, as a failing disk's do. These files also
+// file take MS milliseconds more, as a failing disk's do; with
+// QUIRN_SLOW_FROM=N, only reads that reach past byte N. These files also
 // refuse to be mapped and to be copied by the kernel, so that every byte
 // goes through a read. Any other file, or with the variables unset,
 // everything is passed on unchanged.
@@ -56,9 +57,12 @@ bool touches(int fd, uint64_t at, uint64_t count) {
 }
 
 // A read of the slow file first sleeps its delay.
-void delay_if_slow(int fd) {
+void delay_if_slow(int fd, uint64_t at, size_t count) {
     uint64_t milliseconds = 0, unused = 0;
-    if (configured(fd, milliseconds, unused, "QUIRN_SLOW")) usleep(useconds_t(milliseconds * 1000));
+    if (count == 0 || !configured(fd, milliseconds, unused, "QUIRN_SLOW")) return;
+    const char* from = std::getenv("QUIRN_SLOW_FROM");
+    if (from && at + count <= std::strtoull(from, nullptr, 0)) return;
+    usleep(useconds_t(milliseconds * 1000));
 }
 
 ssize_t failed(int error) {
@@ -72,7 +76,7 @@ extern "C" {
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t at) {
     static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread64");
-    delay_if_slow(fd);
+    delay_if_slow(fd, uint64_t(at), count);
     if (touches(fd, uint64_t(at), count)) return failed(EIO);
     uint64_t size = 0, unused = 0;
     if (configured(fd, size, unused, "QUIRN_SHRUNK")) {
@@ -86,7 +90,10 @@ ssize_t pread(int fd, void* buffer, size_t count, off_t at) { return pread64(fd,
 
 ssize_t read(int fd, void* buffer, size_t count) {
     static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
-    delay_if_slow(fd);
+    const int saved = errno;
+    const off_t position = lseek(fd, 0, SEEK_CUR);
+    errno = saved;
+    delay_if_slow(fd, position < 0 ? 0 : uint64_t(position), count);
     uint64_t first = 0, end = 0;
     if (count > 0 && configured(fd, first, end)) {
         const off_t at = lseek(fd, 0, SEEK_CUR);
