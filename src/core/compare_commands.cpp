@@ -152,6 +152,9 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     const uint64_t span = view_size();
     overlay.pair_span[0] = low32(span);
     overlay.pair_span[1] = uint32_t(span >> 32);
+    // Whole: a pair's span, and so the view, may pass the 48 bits of the first file's record.
+    overlay.pair_span[2] = low32(uint64_t(offset));
+    overlay.pair_span[3] = uint32_t(uint64_t(offset) >> 32);
     std::memcpy(overlay.pair_data, file_b.chunk.data(), std::min(sizeof overlay.pair_data, file_b.chunk.size()));
     add_unreadable(overlay, file_b.live.unreadable, true);
     // The second page's status line: the compare's standing state first (the
