@@ -101,8 +101,10 @@ void Application::request_quit() {
     // past its last step, the whole file is there. A save stuck in a slow
     // read is not waited for: its temporary file goes with the process, or,
     // where it has a name, the next save there removes it.
-    transfer.worker.cancel();
-    transfer.worker.wait_for(std::chrono::milliseconds(300));
+    if (is_saving(transfer)) {
+        transfer.worker.cancel();
+        transfer.worker.wait_for(std::chrono::milliseconds(300));
+    }
     transfer.worker.stop();
     quit_requested = true;
 }
