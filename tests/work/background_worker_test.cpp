@@ -60,7 +60,7 @@ TEST(BackgroundWorker, NoticesComeThroughTheEventQueue) {
                 run.publish(state);
             }
         });
-        EXPECT_TRUE(worker.snapshot().running);
+        EXPECT_EQ(worker.snapshot().generation, generation);
         const ProbeState state = wait_for_end(worker, generation);
         EXPECT_EQ(state.generation, generation);
         EXPECT_EQ(state.value, 3);
