@@ -29,6 +29,16 @@ std::string summary_text(uint64_t bytes, uint64_t runs) {
            (runs == 1 ? " run" : " runs");
 }
 
+std::string unreadable_note(const uint64_t unreadable[2]) {
+    std::string note;
+    for (int f = 0; f < 2; ++f) {
+        if (unreadable[f] == 0) continue;
+        note += note.empty() ? "; cannot read " : " and ";
+        note += thousands(unreadable[f]) + (unreadable[f] == 1 ? " byte of " : " bytes of ") + (f == 0 ? "A" : "B");
+    }
+    return note;
+}
+
 std::string compare_progress_text(uint64_t position, uint64_t span) {
     char text[96];
     const double percent = span ? 100.0 * double(position) / double(span) : 100.0;

@@ -24,9 +24,11 @@ struct CompareState {
     PairMapWorker map_worker;
     uint64_t map_size_b = 0;
     int64_t map_shift = 0;
+    bool map_stale = false;  // a file changed since the map began
     bool summary_ready = false;
     uint64_t differing_bytes = 0;
     uint64_t differing_runs = 0;
+    uint64_t unreadable[2] = {0, 0};  // bytes of A, of B the map could not read
 };
 
 // The label line's texts of a compare.
@@ -34,6 +36,8 @@ std::string signed_hex(int64_t value);                          // "+3", "-1f"
 std::string shift_text(int64_t shift);                          // "shift +3", "shift -1f"
 std::string difference_text(const DiffRun& run);                // "difference at 7e05, 3 bytes"
 std::string summary_text(uint64_t bytes, uint64_t runs);        // "1,234 bytes differ in 17 runs"
+// What a compare could not read: "; cannot read 512 bytes of B", or "".
+std::string unreadable_note(const uint64_t unreadable[2]);
 std::string compare_progress_text(uint64_t position, uint64_t span);
 std::string thousands(uint64_t value);                          // 1234567 as "1,234,567"
 

@@ -1,6 +1,7 @@
 #include "compare/diff_engine.h"
 
 #include "base/mapped_read_guard.h"
+#include "watch/live_file.h"
 
 #include <emmintrin.h>
 #include <fcntl.h>
@@ -43,13 +44,6 @@ inline bool all_equal(const uint8_t* a, const uint8_t* b) {
         same = _mm_and_si128(same, _mm_cmpeq_epi8(x, y));
     }
     return _mm_movemask_epi8(same) == 0xFFFF;
-}
-
-bool file_size_of(int fd, uint64_t& size) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return false;
-    size = S_ISBLK(info.st_mode) ? uint64_t(std::max<off_t>(::lseek(fd, 0, SEEK_END), 0)) : uint64_t(info.st_size);
-    return true;
 }
 
 }  // namespace
@@ -96,7 +90,7 @@ PairScan::~PairScan() {
 }
 
 bool PairScan::measure() {
-    if (!file_size_of(fd_[0], size_a_) || !file_size_of(fd_[1], size_b_)) return false;
+    if (!readable_length(fd_[0], size_a_) || !readable_length(fd_[1], size_b_)) return false;
     for (int f = 0; f < 2; ++f) {
         // A file without holes is compared without asking for them again.
         const off_t hole = ::lseek(fd_[f], 0, SEEK_HOLE);
@@ -308,7 +302,17 @@ bool PairScan::with_block(uint64_t from, uint64_t to, const std::function<void(c
     }
     for (int f = 0; f < 2; ++f) {
         if (!buffer_[f]) buffer_[f] = static_cast<uint8_t*>(std::aligned_alloc(alignment, block_));
-        if (!buffer_[f] || !read_into(fd_[f], position[f], n, buffer_[f])) return false;
+        if (!buffer_[f]) {
+            error_ = "out of memory";
+            return false;
+        }
+        if (!read_into(f, position[f], n, buffer_[f])) return false;
+    }
+    if (block_bad_[0] || block_bad_[1]) {
+        // A byte either file could not give is made the same in both: no difference there.
+        for (size_t i = 0; i < n; ++i) {
+            if ((block_bad_[0] && bad_[0][i]) || (block_bad_[1] && bad_[1][i])) buffer_[1][i] = buffer_[0][i];
+        }
     }
     use(buffer_[0], buffer_[1]);
     return true;
@@ -373,20 +377,34 @@ bool PairScan::count(uint64_t from, uint64_t to, DiffCount& count) {
     return true;
 }
 
-bool PairScan::read_into(int fd, uint64_t position, size_t length, uint8_t* buffer) {
+bool PairScan::read_into(int f, uint64_t position, size_t length, uint8_t* buffer) {
+    if (block_bad_[f]) std::fill(bad_[f].begin(), bad_[f].begin() + long(length), uint8_t(0));
+    block_bad_[f] = false;
     size_t got = 0;
+    bool stepping = false;  // a read failed: on in sector-sized steps
     while (got < length) {
-        const ssize_t r = ::pread(fd, buffer + got, length - got, off_t(position + got));
+        const uint64_t at = position + got;
+        const size_t step = stepping ? size_t(std::min<uint64_t>(length - got, read_sector - at % read_sector)) : length - got;
+        const ssize_t r = ::pread(fd_[f], buffer + got, step, off_t(at));
         if (r < 0 && errno == EINTR) continue;
-        if (r < 0) {
-            error_ = std::string("read error: ") + std::strerror(errno);
-            return false;
-        }
         if (r == 0) {
             error_ = "a file shrank while it was compared";
             return false;
         }
-        got += size_t(r);
+        if (r > 0) {
+            got += size_t(r);
+            continue;
+        }
+        if (!stepping) {
+            stepping = true;  // the failure may lie anywhere in the request: again in steps
+            continue;
+        }
+        if (bad_[f].size() < block_) bad_[f].assign(block_, 0);
+        std::fill(bad_[f].begin() + long(got), bad_[f].begin() + long(got + step), uint8_t(1));
+        std::memset(buffer + got, 0, step);
+        block_bad_[f] = true;
+        unreadable_[f] += step;
+        got += step;
     }
     return true;
 }
@@ -413,6 +431,9 @@ DiffOutcome find_difference(PairScan& scan, uint64_t from, bool backward) {
     } else if (end > first) {
         outcome.kind = DiffOutcome::Kind::Found;
         outcome.run = DiffRun{first, end - first};
+    } else {
+        outcome.unreadable[0] = scan.unreadable(0);
+        outcome.unreadable[1] = scan.unreadable(1);
     }
     return outcome;
 }

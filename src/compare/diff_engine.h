@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Two files compared byte for byte at equal offsets with a shift: byte x of
 // A is compared with byte x + shift of B. Offsets are A's, from 0 to the
@@ -36,10 +37,13 @@ struct DiffOutcome {
     Kind kind = Kind::NotFound;
     DiffRun run;
     std::string error;
+    uint64_t unreadable[2] = {0, 0};  // NotFound: bytes of A, of B that could not be read
 };
 
 // Reads two open files in blocks of a bounded size and compares them with
-// vector instructions. Where the blocks are in the page cache they are
+// vector instructions. A read that fails is retried in sector-sized steps
+// around the failure; a byte that could not be read in either file is
+// neither equal nor different (it ends a run) and is counted. Where the blocks are in the page cache they are
 // compared in place through one mapping (a file shrinking under it is
 // caught, and the block read instead); elsewhere they are read. Stretches
 // that are holes in both files are skipped without reading them. Memory is
@@ -71,6 +75,10 @@ public:
     // when cancelled or a read failed.
     bool count(uint64_t from, uint64_t to, DiffCount& count);
 
+    // Bytes of A (0) or B (1) that could not be read so far.
+    uint64_t unreadable(int file) const { return unreadable_[file]; }
+    void set_unreadable(int file, uint64_t count) { unreadable_[file] = count; }
+
     bool cancelled() const { return cancel_.load(std::memory_order_relaxed); }
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
@@ -95,7 +103,9 @@ private:
     size_t block_match(uint64_t from, uint64_t to, bool want, bool backward);
     // Calls `use` with both files' bytes [from, to); false when a read failed.
     bool with_block(uint64_t from, uint64_t to, const std::function<void(const uint8_t*, const uint8_t*)>& use);
-    bool read_into(int fd, uint64_t position, size_t length, uint8_t* buffer);
+    // Reads `length` bytes of file `f`; bytes it cannot read are marked in
+    // bad_[f]. False when the file ended first.
+    bool read_into(int f, uint64_t position, size_t length, uint8_t* buffer);
     void unmap();
 
     int fd_[2];
@@ -114,6 +124,9 @@ private:
     void* map_ = nullptr;  // one area holding both files' blocks
     size_t map_length_ = 0;
     uint8_t* buffer_[2] = {nullptr, nullptr};
+    std::vector<uint8_t> bad_[2];  // per byte of the block read, once a read failed
+    bool block_bad_[2] = {false, false};
+    uint64_t unreadable_[2] = {0, 0};
     std::string error_;
 };
 

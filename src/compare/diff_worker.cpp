@@ -7,24 +7,41 @@
 #include <algorithm>
 #include <chrono>
 
-Uint32 DiffWorker::event_type() {
-    static const Uint32 type = SDL_RegisterEvents(1);
-    return type;
-}
-
 uint64_t DiffWorker::start(DiffRequest request) {
-    stop();
-    const uint64_t generation = ++generations_;
-    notices_.begin(generation);
-    cancel_ = false;
-    event_type();  // registered here, on the main thread
-    thread_ = std::thread(&DiffWorker::run, this, std::move(request), generation);
-    return generation;
-}
-
-void DiffWorker::stop() {
-    cancel_ = true;
-    if (thread_.joinable()) thread_.join();
+    return worker_.start([request = std::move(request)](WorkerRun<State>& run) {
+        State state = run.fresh();
+        // A scan keeps a core busy: on a busy machine the frames come first.
+        ::setpriority(PRIO_PROCESS, ::gettid(), std::min(::getpriority(PRIO_PROCESS, ::gettid()) + 5, 19));
+        int fds[2];
+        if (!open_pair(request.path_a, request.path_b, fds, state.outcome.error)) {
+            state.outcome.kind = DiffOutcome::Kind::Failed;
+        } else {
+            {
+                PairScan scan(fds[0], fds[1], request.shift, run.cancel_flag());
+                if (!scan.measure()) {
+                    state.outcome.kind = DiffOutcome::Kind::Failed;
+                    state.outcome.error = "the files cannot be measured";
+                } else {
+                    // Each report costs a frame, which the look waits for on a busy
+                    // machine: a look that ends within a quarter second draws none.
+                    auto last_report = std::chrono::steady_clock::now();
+                    scan.on_block = [&](uint64_t position) {
+                        const auto now = std::chrono::steady_clock::now();
+                        if (now - last_report < std::chrono::milliseconds(250)) return;
+                        last_report = now;
+                        state.progress = DiffProgress{position, scan.span()};
+                        run.publish(state);
+                    };
+                    state.progress.span = scan.span();
+                    state.outcome = find_difference(scan, request.from, request.backward);
+                }
+            }
+            ::close(fds[0]);
+            ::close(fds[1]);
+        }
+        state.running = false;
+        run.publish(state);
+    });
 }
 
 bool open_pair(const std::string& path_a, const std::string& path_b, int fds[2], std::string& error) {
@@ -38,41 +55,4 @@ bool open_pair(const std::string& path_a, const std::string& path_b, int fds[2],
         }
     }
     return true;
-}
-
-void DiffWorker::run(DiffRequest request, uint64_t generation) {
-    State state;
-    state.generation = generation;
-    state.running = true;
-    // A scan keeps a core busy: on a busy machine the frames come first.
-    ::setpriority(PRIO_PROCESS, ::gettid(), std::min(::getpriority(PRIO_PROCESS, ::gettid()) + 5, 19));
-    int fds[2];
-    if (!open_pair(request.path_a, request.path_b, fds, state.outcome.error)) {
-        state.outcome.kind = DiffOutcome::Kind::Failed;
-    } else {
-        {
-            PairScan scan(fds[0], fds[1], request.shift, cancel_);
-            if (!scan.measure()) {
-                state.outcome.kind = DiffOutcome::Kind::Failed;
-                state.outcome.error = "the files cannot be measured";
-            } else {
-                // Each report costs a frame, which the look waits for on a busy
-                // machine: a look that ends within a quarter second draws none.
-                auto last_report = std::chrono::steady_clock::now();
-                scan.on_block = [&](uint64_t position) {
-                    const auto now = std::chrono::steady_clock::now();
-                    if (now - last_report < std::chrono::milliseconds(250)) return;
-                    last_report = now;
-                    state.progress = DiffProgress{position, scan.span()};
-                    notices_.publish(state, event_type());
-                };
-                state.progress.span = scan.span();
-                state.outcome = find_difference(scan, request.from, request.backward);
-            }
-        }
-        ::close(fds[0]);
-        ::close(fds[1]);
-    }
-    state.running = false;
-    notices_.publish(state, event_type());
 }

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "compare/diff_engine.h"
-#include "core/worker_notices.h"
+#include "work/background_worker.h"
 
 #include <SDL2/SDL.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 
 // What `]` and `[` ask for: the next or previous run of differing bytes
 // from `from`, in A's offsets.
@@ -31,25 +29,17 @@ public:
         DiffOutcome outcome;  // once it no longer runs
     };
 
-    DiffWorker() = default;
-    ~DiffWorker() { stop(); }
-    DiffWorker(const DiffWorker&) = delete;
-    DiffWorker& operator=(const DiffWorker&) = delete;
-
     // Stops a running look and starts this one; returns its generation.
     uint64_t start(DiffRequest request);
-    // Cancels the running look, if any, and waits for its thread.
-    void stop();
-    State snapshot() const { return notices_.snapshot(); }
-    static Uint32 event_type();
+    // Lets the running look go, unheard, without waiting for it.
+    void stop() { worker_.stop(); }
+    // Asks it to end; its last notice says "cancelled".
+    void cancel() { worker_.cancel(); }
+    State snapshot() const { return worker_.snapshot(); }
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void run(DiffRequest request, uint64_t generation);
-
-    std::thread thread_;
-    std::atomic<bool> cancel_{false};
-    WorkerNotices<State> notices_;
-    uint64_t generations_ = 0;  // main thread only
+    BackgroundWorker<State> worker_;
 };
 
 // Opens both files read-only for a worker of the pair: false, with `error`

@@ -36,6 +36,14 @@ void run_pair_map(int fd_a, int fd_b, int64_t shift, int length, const std::atom
     // In a pair shorter than the track, slices share bytes: each byte counts
     // once, in the first slice that holds it.
     DiffCount count;
+    // With a positive shift the second file's first bytes face none of the
+    // first's: they differ, as a run that the first differing bytes go on.
+    const uint64_t leading = shift > 0 ? std::min(uint64_t(shift), scan.size_b()) : 0;
+    if (leading > 0) {
+        count.bytes = leading;
+        count.runs = 1;
+        count.last_differs = true;
+    }
     uint64_t counted_to = 0;
     for (int i = 0; i < length && span > 0; ++i) {
         if (cancel) return;
@@ -48,59 +56,42 @@ void run_pair_map(int fd_a, int fd_b, int64_t shift, int length, const std::atom
         }
         const uint64_t before = count.bytes;
         if (!scan.count(from, end, count)) return;
+        // Bytes counted already, looked at again: their unreadable ones too.
+        const uint64_t unreadable[2] = {scan.unreadable(0), scan.unreadable(1)};
         const bool differs = count.bytes > before || (from > first && scan.first_where(first, from, true) < from);
+        for (int f = 0; f < 2; ++f) scan.set_unreadable(f, unreadable[f]);
         progress.classes[size_t(i)] = uint8_t(differs ? PairSlice::Differing : PairSlice::Same);
     }
     progress.differing_bytes = count.bytes;
     progress.differing_runs = count.runs;
+    progress.unreadable[0] = scan.unreadable(0);
+    progress.unreadable[1] = scan.unreadable(1);
     progress.complete = true;
     report(progress);
 }
 
-Uint32 PairMapWorker::event_type() {
-    static const Uint32 type = SDL_RegisterEvents(1);
-    return type;
-}
-
 uint64_t PairMapWorker::start(const std::string& path_a, const std::string& path_b, int64_t shift, int length) {
-    stop();
-    const uint64_t generation = ++generations_;
-    notices_.begin(generation);
-    turns_.begin();
-    event_type();  // registered here, on the main thread
-    thread_ = std::thread(&PairMapWorker::run, this, path_a, path_b, shift, length, generation);
-    return generation;
-}
-
-void PairMapWorker::stop() {
-    turns_.cancel();
-    if (thread_.joinable()) thread_.join();
-}
-
-void PairMapWorker::hold(bool held) { turns_.hold(held); }
-
-void PairMapWorker::run(std::string path_a, std::string path_b, int64_t shift, int length, uint64_t generation) {
-    // The page comes first: on a busy machine the map waits, not the frames.
-    setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 10);
-    State state;
-    state.generation = generation;
-    state.running = true;
-    int fds[2];
-    std::string error;
-    if (open_pair(path_a, path_b, fds, error)) {
-        run_pair_map(
-            fds[0], fds[1], shift, length, turns_.cancelled(), [this] { turns_.wait_turn(); },
-            [&](const PairMapProgress& progress) {
-                state.progress = progress;
-                state.running = !progress.complete;
-                if (!turns_.cancelled()) notices_.publish(state, event_type());
-            });
-        ::close(fds[0]);
-        ::close(fds[1]);
-    }
-    if (state.running && !turns_.cancelled()) {
-        // Not opened or not read: the map stays as it is, without a summary.
-        state.running = false;
-        notices_.publish(state, event_type());
-    }
+    return worker_.start([path_a, path_b, shift, length](WorkerRun<State>& run) {
+        // The page comes first: on a busy machine the map waits, not the frames.
+        setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 10);
+        State state = run.fresh();
+        int fds[2];
+        std::string error;
+        if (open_pair(path_a, path_b, fds, error)) {
+            run_pair_map(
+                fds[0], fds[1], shift, length, run.cancel_flag(), [&run] { run.wait_turn(); },
+                [&](const PairMapProgress& progress) {
+                    state.progress = progress;
+                    state.running = !progress.complete;
+                    run.publish(state);
+                });
+            ::close(fds[0]);
+            ::close(fds[1]);
+        }
+        if (state.running) {
+            // Not opened or not read: the map stays as it is, without a summary.
+            state.running = false;
+            run.publish(state);
+        }
+    });
 }

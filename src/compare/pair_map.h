@@ -1,16 +1,13 @@
 #pragma once
 
-#include "core/worker_notices.h"
+#include "work/background_worker.h"
 
 #include <SDL2/SDL.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 // A compare's map: per track row, what its slice of the pair holds. The
@@ -22,6 +19,7 @@ struct PairMapProgress {
     bool complete = false;
     uint64_t differing_bytes = 0;  // once complete: in the whole pair
     uint64_t differing_runs = 0;
+    uint64_t unreadable[2] = {0, 0};  // once complete: bytes of A, of B that could not be read
 };
 
 // Maps the pair open on `fd_a` and `fd_b` onto `length` slices of its span,
@@ -42,22 +40,13 @@ public:
         PairMapProgress progress;
     };
 
-    PairMapWorker() = default;
-    ~PairMapWorker() { stop(); }
-    PairMapWorker(const PairMapWorker&) = delete;
-    PairMapWorker& operator=(const PairMapWorker&) = delete;
-
     uint64_t start(const std::string& path_a, const std::string& path_b, int64_t shift, int length);
-    void stop();
-    void hold(bool held);
-    State snapshot() const { return notices_.snapshot(); }
-    static Uint32 event_type();
+    // Lets the running map go, unheard, without waiting for it.
+    void stop() { worker_.stop(); }
+    void hold(bool held) { worker_.hold(held); }
+    State snapshot() const { return worker_.snapshot(); }
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void run(std::string path_a, std::string path_b, int64_t shift, int length, uint64_t generation);
-
-    std::thread thread_;
-    WorkerTurns turns_;
-    WorkerNotices<State> notices_;
-    uint64_t generations_ = 0;  // main thread only
+    BackgroundWorker<State> worker_;
 };

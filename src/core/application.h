@@ -368,6 +368,8 @@ public:
     // message. cleanup and cleanupSwapChain destroy them again.
     void initWindow();
     void initVulkan();
+    // Lets every worker go, waiting for none (core/lifecycle.cpp).
+    void stop_workers();
     void cleanup();
 
     // Instance and surface (vk/instance.cpp).

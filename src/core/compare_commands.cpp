@@ -88,7 +88,11 @@ std::string Application::files_line() const {
 bool Application::on_compare_key(const SDL_Keysym& key) {
     if (!comparing() || find.prompt != FindState::Prompt::None) return false;
     if (key.sym == SDLK_ESCAPE && compare.looking) {
-        compare.worker.stop();  // its last notice reports the cancel
+        // Let go at once, even in a slow read.
+        compare.worker.stop();
+        compare.looking = false;
+        find.status = "compare cancelled";
+        need_redraw = true;
         return true;
     }
     if (key.sym == SDLK_TAB && !(key.mod & (KMOD_CTRL | KMOD_ALT))) {
@@ -176,7 +180,7 @@ void Application::on_difference_notice() {
             // found the files identical.
             const bool whole = compare.backward ? compare.from >= state.progress.span : compare.from == 0;
             if (whole || compare.wrapped) {
-                find.status = summary_text(0, 0);
+                find.status = summary_text(0, 0) + unreadable_note(outcome.unreadable);
             } else {
                 start_difference(compare.backward, compare.backward ? state.progress.span : 0);
             }
@@ -203,6 +207,9 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     const uint64_t span = view_size();
     overlay.pair_span[0] = low32(span);
     overlay.pair_span[1] = uint32_t(span >> 32);
+    // Whole: a pair's span, and so the view, may pass the 48 bits of the first file's record.
+    overlay.pair_span[2] = low32(uint64_t(offset));
+    overlay.pair_span[3] = uint32_t(uint64_t(offset) >> 32);
     std::memcpy(overlay.pair_data, file_b.chunk.data(), std::min(sizeof overlay.pair_data, file_b.chunk.size()));
     add_unreadable(overlay, file_b.live.unreadable, true);
     // The second page's status line: its own file's view, size and
@@ -218,7 +225,8 @@ void Application::fill_pair_record(OverlayBlock& overlay) {
     std::vector<StatusSegment> segments = view_segments(facts);
     if (compare.shift != 0) segments.emplace_back("shift", signed_hex(compare.shift));
     if (file_map.on && compare.summary_ready) {
-        segments.emplace_back("", summary_text(compare.differing_bytes, compare.differing_runs));
+        segments.emplace_back("", summary_text(compare.differing_bytes, compare.differing_runs) +
+                                      unreadable_note(compare.unreadable));
     }
     pack_status_line(segments, overlay.pair_status, status_cells);
 }

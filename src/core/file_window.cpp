@@ -19,7 +19,7 @@ void refuse_unshowable(const FileRead& read, const char* name) {
             throw std::runtime_error(std::string("failed to open input file! ") + std::strerror(read.error) + which);
         case FileRead::Failure::NotAFile: throw std::runtime_error("failed to open input file!" + which);
         case FileRead::Failure::TooLarge:
-            throw std::runtime_error("failed to show input file: it is larger than 256 TiB!" + which);
+            throw std::runtime_error("failed to show input file: it is 256 TiB or larger!" + which);
     }
 }
 

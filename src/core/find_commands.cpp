@@ -112,7 +112,11 @@ bool Application::on_find_key(const SDL_Keysym& key) {
     }
     if (key.sym == SDLK_ESCAPE) {
         if (find.searching) {
-            search_worker.stop();  // its last notice reports the cancel
+            // Let go at once, even in a slow read.
+            search_worker.stop();
+            find.searching = false;
+            find.status = "search cancelled";
+            need_redraw = true;
         } else if (selection.active || !find.status.empty()) {
             selection.clear();
             find.status.clear();

@@ -102,7 +102,12 @@ void Application::add_identify_ticks(OverlayBlock& overlay, int track_rows) cons
 bool Application::on_identify_key(const SDL_Keysym& key) {
     if (key.sym != SDLK_ESCAPE || !identify.scanning || find.prompt != FindState::Prompt::None) return false;
     identify.pending_step = 0;
-    identify.scan_worker.stop();  // its last notice reports the cancel
+    // Let go at once, even in a slow read.
+    identify.scan_worker.stop();
+    identify.scanning = false;
+    status_line.remove("scan");
+    find.status = "scan cancelled";
+    need_redraw = true;
     return true;
 }
 

@@ -35,10 +35,20 @@ void Application::run() {
     initVulkan();
     driver_preload.release();
     mainLoop();
+    cleanup();
+}
+
+void Application::stop_workers() {
     live.watcher.stop();
     file_b.live.watcher.stop();
+    search_worker.stop();
+    file_map.worker.stop();
     compare.worker.stop();
-    cleanup();
+    compare.map_worker.stop();
+    identify.partition_worker.stop();
+    identify.type_worker.stop();
+    identify.scan_worker.stop();
+    transfer.worker.stop();
 }
 
 // The one place that decides when to draw: events are drained in batches,

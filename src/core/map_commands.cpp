@@ -49,6 +49,7 @@ void Application::restart_map() {
         file_map.classes.assign(size_t(file_map.length), uint8_t(PairSlice::NotCompared));
         compare.map_size_b = file_b.size;
         compare.map_shift = compare.shift;
+        compare.map_stale = false;
         compare.summary_ready = false;
         file_map.generation = compare.map_worker.start(fname, file_b.path, compare.shift, file_map.length);
         return;
@@ -66,10 +67,12 @@ void Application::on_pair_map_notice() {
     compare.summary_ready = state.progress.complete;
     compare.differing_bytes = state.progress.differing_bytes;
     compare.differing_runs = state.progress.differing_runs;
+    compare.unreadable[0] = state.progress.unreadable[0];
+    compare.unreadable[1] = state.progress.unreadable[1];
     // The summary is said once on the label line, where it is read whole; the
     // second page's status line keeps it where it fits.
     if (completed && find.prompt == FindState::Prompt::None && find.status.empty()) {
-        find.status = summary_text(compare.differing_bytes, compare.differing_runs);
+        find.status = summary_text(compare.differing_bytes, compare.differing_runs) + unreadable_note(compare.unreadable);
     }
     need_redraw = true;
 }
@@ -77,10 +80,10 @@ void Application::on_pair_map_notice() {
 void Application::fill_map_record(OverlayBlock& overlay) {
     if (file_map.on) {
         if (comparing()) {
-            // Made again when either file's size or the shift changed.
+            // Made again when either file changed, or the shift.
             compare.map_worker.hold(find.searching || compare.looking);
             if (!file_map.fits(view_size(), track_length_for(rows)) || compare.map_size_b != file_b.size ||
-                compare.map_shift != compare.shift) {
+                compare.map_shift != compare.shift || compare.map_stale) {
                 restart_map();
             }
         } else {

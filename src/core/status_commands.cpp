@@ -5,6 +5,7 @@
 #include "core/command_line.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -95,8 +96,14 @@ void Application::request_quit() {
         need_redraw = true;
         return;
     }
-    // Cancelled and waited for: its unnamed file goes with it, or, past its
-    // last step, the whole file is there.
+    // Cancelled, and waited for a moment: its unnamed file goes with it, or,
+    // past its last step, the whole file is there. A save stuck in a slow
+    // read is not waited for: its temporary file goes with the process, or,
+    // where it has a name, the next save there removes it.
+    if (is_saving(transfer)) {
+        transfer.worker.cancel();
+        transfer.worker.wait_for(std::chrono::milliseconds(300));
+    }
     transfer.worker.stop();
     quit_requested = true;
 }

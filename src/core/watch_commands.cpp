@@ -12,6 +12,8 @@ void Application::on_watch_notice() {
         if (file) file->live.watcher.take_notice();  // a change from now on sends another notice
     }
     on_identify_file_change();
+    // A write or a replace that keeps both sizes changes the pair all the same.
+    if (comparing()) compare.map_stale = true;
     need_redraw = true;
     // The sizes first, so that the view can follow the end before the window
     // is placed; then the windows are read here, so that the frame is

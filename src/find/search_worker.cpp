@@ -24,55 +24,29 @@ SearchOutcome as_shown(const SearchOutcome& outcome, int fd, const std::string& 
     return outcome;
 }
 
-Uint32 SearchWorker::event_type() {
-    static const Uint32 type = SDL_RegisterEvents(1);
-    return type;
-}
-
 uint64_t SearchWorker::start(const std::string& path, SearchRequest request) {
-    stop();
-    const uint64_t generation = ++generations_;
-    notices_.begin(generation);
-    cancel_ = false;
-    event_type();  // registered here, on the main thread
-    thread_ = std::thread(&SearchWorker::run, this, path, std::move(request), generation);
-    return generation;
-}
+    return worker_.start([path, request = std::move(request)](WorkerRun<State>& run) {
+        const auto started = std::chrono::steady_clock::now();
+        State state = run.fresh();
+        auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+        // A scan keeps a core busy: on a busy machine the frames come first.
+        ::setpriority(PRIO_PROCESS, ::gettid(), std::min(::getpriority(PRIO_PROCESS, ::gettid()) + 5, 19));
 
-void SearchWorker::stop() {
-    cancel_ = true;
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
-
-SearchWorker::State SearchWorker::snapshot() const { return notices_.snapshot(); }
-
-void SearchWorker::publish(const State& state) { notices_.publish(state, event_type()); }
-
-void SearchWorker::run(std::string path, SearchRequest request, uint64_t generation) {
-    const auto started = std::chrono::steady_clock::now();
-    State state;
-    state.generation = generation;
-    state.running = true;
-    auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
-    // A scan keeps a core busy: on a busy machine the frames come first.
-    ::setpriority(PRIO_PROCESS, ::gettid(), std::min(::getpriority(PRIO_PROCESS, ::gettid()) + 5, 19));
-
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        state.outcome.kind = SearchOutcome::Kind::Failed;
-        state.outcome.error = "the file cannot be opened";
-    } else {
-        state.outcome = run_search(fd, request, cancel_, [&](const SearchProgress& progress) {
-            state.progress = progress;
-            state.seconds = elapsed();
-            publish(state);
-        });
-        state.outcome = as_shown(state.outcome, fd, path, request.pattern.bytes.size());
-        ::close(fd);
-    }
-    state.running = false;
-    state.seconds = elapsed();
-    publish(state);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) {
+            state.outcome.kind = SearchOutcome::Kind::Failed;
+            state.outcome.error = "the file cannot be opened";
+        } else {
+            state.outcome = run_search(fd, request, run.cancel_flag(), [&](const SearchProgress& progress) {
+                state.progress = progress;
+                state.seconds = elapsed();
+                run.publish(state);
+            });
+            state.outcome = as_shown(state.outcome, fd, path, request.pattern.bytes.size());
+            ::close(fd);
+        }
+        state.running = false;
+        state.seconds = elapsed();
+        run.publish(state);
+    });
 }

@@ -1,15 +1,12 @@
 #pragma once
 
-#include "core/worker_notices.h"
 #include "find/search_engine.h"
+#include "work/background_worker.h"
 
 #include <SDL2/SDL.h>
 
-#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 // The outcome of a search of the open file `fd` as it holds for the file at
 // `path` now: Changed when another file was put there (a rename), and no
@@ -30,27 +27,15 @@ public:
         double seconds = 0;       // since it started
     };
 
-    SearchWorker() = default;
-    ~SearchWorker() { stop(); }
-    SearchWorker(const SearchWorker&) = delete;
-    SearchWorker& operator=(const SearchWorker&) = delete;
-
     // Stops a running search and starts this one; returns its generation.
     uint64_t start(const std::string& path, SearchRequest request);
-    // Cancels the running search, if any, and waits for its thread.
-    void stop();
-    State snapshot() const;
-
-    // The SDL event type of the worker's notices: user.code is unused, and
-    // user.data1 carries nothing; read snapshot() on receipt.
-    static Uint32 event_type();
+    // Lets the running search go, unheard, without waiting for it.
+    void stop() { worker_.stop(); }
+    // Asks it to end; its last notice says "cancelled".
+    void cancel() { worker_.cancel(); }
+    State snapshot() const { return worker_.snapshot(); }
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void run(std::string path, SearchRequest request, uint64_t generation);
-    void publish(const State& state);
-
-    std::thread thread_;
-    std::atomic<bool> cancel_{false};
-    WorkerNotices<State> notices_;
-    uint64_t generations_ = 0;  // main thread only
+    BackgroundWorker<State> worker_;
 };

@@ -1,15 +1,13 @@
 #pragma once
 
-#include "core/worker_notices.h"
 #include "identify/embedded_scan.h"
 #include "identify/partition_table.h"
+#include "work/background_worker.h"
 
 #include <SDL2/SDL.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 
 // Reads a file's partition table on a thread of its own, so that the first
 // page never waits for it; the table arrives as an SDL event.
@@ -21,21 +19,14 @@ public:
         PartitionTable table;
     };
 
-    PartitionWorker() = default;
-    ~PartitionWorker() { wait(); }
-    PartitionWorker(const PartitionWorker&) = delete;
-    PartitionWorker& operator=(const PartitionWorker&) = delete;
-
+    // Lets a read under way go, unheard, and starts this one.
     uint64_t start(const std::string& path);
-    // Waits for the running read, if any.
-    void wait();
-    State snapshot() const { return notices_.snapshot(); }
-    static Uint32 event_type();
+    void stop() { worker_.stop(); }
+    State snapshot() const { return worker_.snapshot(); }
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    std::thread thread_;
-    WorkerNotices<State> notices_;
-    uint64_t generations_ = 0;
+    BackgroundWorker<State> worker_;
 };
 
 // Runs one scan for embedded files at a time, with a file descriptor of its
@@ -49,23 +40,15 @@ public:
         EmbeddedScanOutcome outcome;  // once it no longer runs
     };
 
-    ScanWorker() = default;
-    ~ScanWorker() { stop(); }
-    ScanWorker(const ScanWorker&) = delete;
-    ScanWorker& operator=(const ScanWorker&) = delete;
-
     // Stops a running scan and starts a new one; returns its generation.
     uint64_t start(const std::string& path);
-    // Cancels the running scan, if any, and waits for its thread.
-    void stop();
-    State snapshot() const { return notices_.snapshot(); }
-    static Uint32 event_type();
+    // Lets the running scan go, unheard, without waiting for it.
+    void stop() { worker_.stop(); }
+    // Asks it to end; its last notice says "cancelled".
+    void cancel() { worker_.cancel(); }
+    State snapshot() const { return worker_.snapshot(); }
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void run(std::string path, uint64_t generation);
-
-    std::thread thread_;
-    std::atomic<bool> cancel_{false};
-    WorkerNotices<State> notices_;
-    uint64_t generations_ = 0;
+    BackgroundWorker<State> worker_;
 };

@@ -1,40 +1,30 @@
 #include "identify/type_worker.h"
 
 #include "identify/magic_describer.h"
+#include "watch/live_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <vector>
 
-Uint32 TypeWorker::event_type() {
-    static const Uint32 type = SDL_RegisterEvents(1);
-    return type;
-}
-
-TypeWorker::~TypeWorker() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        quit_ = true;
-    }
-    wake_.notify_one();
-    if (thread_.joinable()) thread_.join();
-}
-
 uint64_t TypeWorker::ask(const std::string& path, uint64_t offset) {
-    event_type();  // registered here, on the main thread
-    uint64_t generation;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        generation = ++generation_;
-        path_ = path;
-        offset_ = offset;
-        pending_ = true;
-        notices_.begin(generation);
-    }
-    if (!thread_.joinable()) thread_ = std::thread(&TypeWorker::loop, this);
-    wake_.notify_one();
-    return generation;
+    return worker_.start([path, offset, describers = describers_](WorkerRun<State>& run) {
+        std::unique_ptr<MagicDescriber> describer;
+        {
+            std::lock_guard<std::mutex> lock(describers->mutex);
+            if (!describers->idle.empty()) {
+                describer = std::move(describers->idle.back());
+                describers->idle.pop_back();
+            }
+        }
+        if (!describer) describer = std::make_unique<MagicDescriber>();
+        State state = describe_at(*describer, path, offset);
+        state.running = false;
+        run.publish(state);
+        std::lock_guard<std::mutex> lock(describers->mutex);
+        describers->idle.push_back(std::move(describer));
+    });
 }
 
 TypeWorker::State describe_at(MagicDescriber& describer, const std::string& path, uint64_t offset) {
@@ -44,32 +34,15 @@ TypeWorker::State describe_at(MagicDescriber& describer, const std::string& path
         state.no_database = true;
         return state;
     }
+    // Read as the page reads: around bad sectors, to the length reading finds.
     std::vector<uint8_t> bytes(magic_read_bytes);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    const ssize_t got = fd < 0 ? -1 : ::pread(fd, bytes.data(), bytes.size(), off_t(offset));
-    if (fd >= 0) ::close(fd);
-    if (got < 0) {
+    const FileRead read = read_file_at(path.c_str(), offset, bytes.size(), bytes.data());
+    // The bytes before the first that could not be read are described.
+    const uint64_t readable = read.unreadable == 0 ? read.done : read.first_unreadable - offset;
+    if (read.failure != FileRead::Failure::None || (read.unreadable > 0 && readable == 0)) {
         state.unreadable = true;
         return state;
     }
-    state.description = describer.describe(bytes.data(), size_t(got));
+    state.description = describer.describe(bytes.data(), size_t(readable));
     return state;
-}
-
-void TypeWorker::loop() {
-    MagicDescriber describer;
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [&] { return quit_ || pending_; });
-        if (quit_) return;
-        pending_ = false;
-        const std::string path = path_;
-        const uint64_t offset = offset_;
-        const uint64_t generation = generation_;
-        lock.unlock();
-        State state = describe_at(describer, path, offset);
-        state.generation = generation;
-        notices_.publish(state, event_type());
-        lock.lock();
-    }
 }

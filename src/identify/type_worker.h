@@ -1,18 +1,20 @@
 #pragma once
 
-#include "core/worker_notices.h"
+#include "identify/magic_describer.h"
+#include "work/background_worker.h"
 
 #include <SDL2/SDL.h>
 
-#include <condition_variable>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <vector>
 
-// Names the data at an offset with libmagic, on a thread of its own that
-// keeps its own handle and loads the database once. Each ask replaces the
-// one before; the answer arrives as an SDL event, read with snapshot().
+// Names the data at an offset with libmagic, one ask at a time on a thread
+// of its own; a handle, its database loaded once, is kept for the next ask.
+// Each ask replaces the one before; the answer arrives as an SDL event,
+// read with snapshot().
 class TypeWorker {
 public:
     struct State {
@@ -24,29 +26,22 @@ public:
         bool unreadable = false;  // the file could not be read there
     };
 
-    TypeWorker() = default;
-    ~TypeWorker();
-    TypeWorker(const TypeWorker&) = delete;
-    TypeWorker& operator=(const TypeWorker&) = delete;
-
     // Asks for the type of the data at `offset` of `path`; returns the
     // ask's generation.
     uint64_t ask(const std::string& path, uint64_t offset);
-    State snapshot() const { return notices_.snapshot(); }
-    static Uint32 event_type();
+    // Lets the ask under way go, unheard.
+    void stop() { worker_.stop(); }
+    State snapshot() const { return worker_.snapshot(); }
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void loop();
-
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool quit_ = false;
-    bool pending_ = false;
-    std::string path_;
-    uint64_t offset_ = 0;
-    uint64_t generation_ = 0;
-    WorkerNotices<State> notices_;
+    // Handles not in use: an ask let go in a slow read keeps its own.
+    struct Describers {
+        std::mutex mutex;
+        std::vector<std::unique_ptr<MagicDescriber>> idle;
+    };
+    std::shared_ptr<Describers> describers_ = std::make_shared<Describers>();
+    BackgroundWorker<State> worker_;
 };
 
 // Reads up to magic_read_bytes of `path` at `offset` and describes them.

@@ -1,17 +1,12 @@
 #pragma once
 
-#include "core/worker_notices.h"
-
 #include "map/map_scan.h"
+#include "work/background_worker.h"
 
 #include <SDL2/SDL.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 // Maps one file at a time on a thread of its own, with a read-only file
 // descriptor of its own, at a lower priority than the viewer. It tells the
@@ -26,28 +21,17 @@ public:
         MapProgress progress;
     };
 
-    MapWorker() = default;
-    ~MapWorker() { stop(); }
-    MapWorker(const MapWorker&) = delete;
-    MapWorker& operator=(const MapWorker&) = delete;
-
     // Stops a running map and starts this one; returns its generation.
     uint64_t start(const std::string& path, uint64_t size, int length, const MapLimits& limits = {});
-    // Cancels the running map, if any, and waits for its thread.
-    void stop();
+    // Lets the running map go, unheard, without waiting for it.
+    void stop() { worker_.stop(); }
     // While held, the worker waits between reads (a search has the disk).
-    void hold(bool held);
-    State snapshot() const;
+    void hold(bool held) { worker_.hold(held); }
+    State snapshot() const { return worker_.snapshot(); }
 
     // The SDL event type of the worker's notices; read snapshot() on receipt.
-    static Uint32 event_type();
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void run(std::string path, uint64_t size, int length, MapLimits limits, uint64_t generation);
-    void publish(const State& state);
-
-    std::thread thread_;
-    WorkerTurns turns_;
-    WorkerNotices<State> notices_;
-    uint64_t generations_ = 0;  // main thread only
+    BackgroundWorker<State> worker_;
 };

@@ -26,7 +26,7 @@ struct OverlayBlock {
     // is signed (the first shown byte may lie before the file's start).
     uint32_t pair[4];
     uint32_t pair_view[4];   // x, y: the second file's first shown offset, signed 64 bits; z: the focused page
-    uint32_t pair_span[4];   // x, y: the pair's span, low and high 32 bits
+    uint32_t pair_span[4];   // x, y: the pair's span, low and high 32 bits; z, w: the view's first shown offset
     uint8_t pair_data[2048]; // the second file's window
     uint8_t pair_status[64]; // the second page's status line, as status_text
     uint32_t unreadable[64]; // a bit per byte of the file window (bit i % 32 of word i / 32): not read

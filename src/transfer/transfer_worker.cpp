@@ -15,86 +15,10 @@ namespace {
 const size_t read_bytes = size_t{1} << 20;
 const auto notice_interval = std::chrono::milliseconds(100);
 
-}  // namespace
 
-Uint32 TransferWorker::event_type() {
-    static const Uint32 type = SDL_RegisterEvents(1);
-    return type;
-}
-
-uint64_t TransferWorker::start(Job job) {
-    stop();
-    const uint64_t generation = ++generations_;
-    notices_.begin(generation);
-    {
-        std::lock_guard<std::mutex> lock(text_mutex_);
-        text_.clear();
-        text_.shrink_to_fit();
-    }
-    cancel_ = false;
-    event_type();  // registered here, on the main thread
-    thread_ = std::thread(&TransferWorker::run, this, std::move(job), generation);
-    return generation;
-}
-
-void TransferWorker::stop() {
-    cancel_ = true;
-    if (thread_.joinable()) thread_.join();
-}
-
-TransferWorker::State TransferWorker::snapshot() const { return notices_.snapshot(); }
-
-std::string TransferWorker::take_text() {
-    std::lock_guard<std::mutex> lock(text_mutex_);
-    return std::move(text_);
-}
-
-void TransferWorker::publish(const State& state, std::string* text) {
-    if (text) {
-        std::lock_guard<std::mutex> lock(text_mutex_);
-        text_ = std::move(*text);
-    }
-    notices_.publish(state, event_type());
-}
-
-void TransferWorker::run(Job job, uint64_t generation) {
-    using clock = std::chrono::steady_clock;
-    const auto started = clock::now();
-    auto last_notice = started;
-    State state;
-    state.generation = generation;
-    state.running = true;
-    auto elapsed = [&] { return std::chrono::duration<double>(clock::now() - started).count(); };
-    auto report = [&] {
-        const auto now = clock::now();
-        if (now - last_notice < notice_interval) return;
-        last_notice = now;
-        state.seconds = elapsed();
-        publish(state);
-    };
-
-    std::string text;
-    if (job.kind == Job::Kind::Save) {
-        state.outcome = save_range(job.path, job.first, job.length, job.target, job.replace, cancel_,
-                                   [&](uint64_t done) {
-                                       state.done = done;
-                                       report();
-                                   },
-                                   job.shown);
-    } else {
-        state.outcome = copy(job, text, state.done, report);
-        if (state.outcome.kind != TransferOutcome::Kind::Done) {
-            text.clear();
-            text.shrink_to_fit();
-        }
-    }
-    state.running = false;
-    state.seconds = elapsed();
-    publish(state, &text);
-}
-
-TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t& done,
-                                     const std::function<void()>& report) {
+TransferOutcome copy(const TransferWorker::Job& job, const std::atomic<bool>& cancel, std::string& text, uint64_t& done,
+                     const std::function<void()>& report) {
+    using Job = TransferWorker::Job;
     const int fd = ::open(job.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return {TransferOutcome::Kind::Failed, "the file cannot be opened"};
     const bool hex = job.kind == Job::Kind::CopyHex;
@@ -108,7 +32,7 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
     const uint64_t end = job.first + job.length;
     TransferOutcome outcome;
     while (position < end) {
-        if (cancel_.load(std::memory_order_relaxed)) {
+        if (cancel.load(std::memory_order_relaxed)) {
             outcome.kind = TransferOutcome::Kind::Cancelled;
             break;
         }
@@ -144,4 +68,48 @@ TransferOutcome TransferWorker::copy(const Job& job, std::string& text, uint64_t
         text = format_copy(form, reinterpret_cast<const uint8_t*>(text.data()), text.size(), job.first);
     }
     return outcome;
+}
+
+}  // namespace
+
+uint64_t TransferWorker::start(Job job) {
+    return worker_.start([job = std::move(job)](WorkerRun<State>& run) {
+        using clock = std::chrono::steady_clock;
+        const auto started = clock::now();
+        auto last_notice = started;
+        State state = run.fresh();
+        auto elapsed = [&] { return std::chrono::duration<double>(clock::now() - started).count(); };
+        auto report = [&] {
+            const auto now = clock::now();
+            if (now - last_notice < notice_interval) return;
+            last_notice = now;
+            state.seconds = elapsed();
+            run.publish(state);
+        };
+
+        auto text = std::make_shared<std::string>();
+        if (job.kind == Job::Kind::Save) {
+            state.outcome = save_range(job.path, job.first, job.length, job.target, job.replace, run.cancel_flag(),
+                                       [&](uint64_t done) {
+                                           state.done = done;
+                                           report();
+                                       },
+                                       job.shown);
+        } else {
+            state.outcome = copy(job, run.cancel_flag(), *text, state.done, report);
+            if (state.outcome.kind != TransferOutcome::Kind::Done) {
+                text->clear();
+                text->shrink_to_fit();
+            }
+        }
+        state.running = false;
+        state.seconds = elapsed();
+        state.text = std::move(text);
+        run.publish(state);
+    });
+}
+
+std::string TransferWorker::take_text() {
+    const State state = worker_.snapshot();
+    return state.text ? std::move(*state.text) : std::string();
 }

@@ -1,17 +1,15 @@
 #pragma once
 
-#include "core/worker_notices.h"
-
 #include "render/charsets.h"
 #include "transfer/save_file.h"
+#include "work/background_worker.h"
 
 #include <SDL2/SDL.h>
 
-#include <atomic>
+#include <chrono>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 // Copies the selection as text or saves it, one job at a time, on a thread
@@ -37,36 +35,26 @@ public:
         uint64_t done = 0;   // bytes of the range
         double seconds = 0;  // since it started
         TransferOutcome outcome;  // once it no longer runs
+        std::shared_ptr<std::string> text;  // a finished copy's, shared by the copies of the state
     };
-
-    TransferWorker() = default;
-    ~TransferWorker() { stop(); }
-    TransferWorker(const TransferWorker&) = delete;
-    TransferWorker& operator=(const TransferWorker&) = delete;
 
     // Stops a running job and starts this one; returns its generation.
     uint64_t start(Job job);
-    // Cancels the running job, if any, and waits for its thread.
-    void stop();
+    // Lets the running job go, unheard, without waiting: a save's temporary
+    // file goes with it, unnamed, or stays named for the next save to clear.
+    void stop() { worker_.stop(); }
     // Asks the running job to stop without waiting, as a save's last sync
     // may take seconds; its last notice says how it ended.
-    void cancel() { cancel_ = true; }
-    State snapshot() const;
+    void cancel() { worker_.cancel(); }
+    // Waits up to `limit` for the last job's thread; whether it ended.
+    bool wait_for(std::chrono::milliseconds limit) { return worker_.wait_for(limit); }
+    State snapshot() const { return worker_.snapshot(); }
     // A finished copy's text, handed over once.
     std::string take_text();
 
     // The SDL event type of the worker's notices; read snapshot() on receipt.
-    static Uint32 event_type();
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void run(Job job, uint64_t generation);
-    TransferOutcome copy(const Job& job, std::string& text, uint64_t& done, const std::function<void()>& report);
-    void publish(const State& state, std::string* text = nullptr);
-
-    std::thread thread_;
-    std::atomic<bool> cancel_{false};
-    WorkerNotices<State> notices_;
-    std::mutex text_mutex_;
-    std::string text_;  // set before the notice of the state that finished the copy
-    uint64_t generations_ = 0;  // main thread only
+    BackgroundWorker<State> worker_;
 };

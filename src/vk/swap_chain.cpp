@@ -149,8 +149,7 @@ void Application::recreateSwapChain() {
 }
 
 void Application::cleanup() {
-    search_worker.stop();
-    file_map.worker.stop();
+    stop_workers();  // none is heard once SDL's event queue is gone
     waitDeviceIdle();
     cleanupSwapChain();
     destroyPipelines();  // waits for the worker, which uses the objects below

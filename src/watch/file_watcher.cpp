@@ -25,11 +25,6 @@ const std::chrono::microseconds notice_interval{16667};
 
 }  // namespace
 
-Uint32 FileWatcher::event_type() {
-    static const Uint32 type = SDL_RegisterEvents(1);
-    return type;
-}
-
 namespace {
 
 // The (folder, name) steps that resolving `path` takes, symbolic links
@@ -57,97 +52,91 @@ void resolution_steps(const std::string& path, int depth, std::vector<std::pair<
 
 }  // namespace
 
+FileWatcher::Channel::~Channel() {
+    if (stop_fd >= 0) ::close(stop_fd);
+}
+
+FileWatcher::Watches::~Watches() {
+    if (inotify_fd >= 0) ::close(inotify_fd);
+}
+
 bool FileWatcher::arm(const std::string& path) {
     stop();
-    notice_.store(Notice::None);
-    event_type();  // registered here, on the main thread
-    path_ = path;
-    inotify_fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    stop_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (inotify_fd_ < 0 || stop_fd_ < 0 || path.empty() || path.back() == '/') {
-        stop();
-        return false;
-    }
-    watch_path();
-    if (folder_watches_.empty()) {
-        stop();
-        return false;
-    }
+    auto watches = std::make_unique<Watches>();
+    auto channel = std::make_shared<Channel>();
+    watches->path = path;
+    watches->inotify_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    channel->stop_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (watches->inotify_fd < 0 || channel->stop_fd < 0 || path.empty() || path.back() == '/') return false;
+    watches->watch_path();
+    if (watches->folders.empty()) return false;
+    watches_ = std::move(watches);
+    channel_ = std::move(channel);
     return true;
 }
 
 void FileWatcher::start() {
-    if (inotify_fd_ >= 0 && !thread_.joinable()) {
-        thread_ = std::thread(&FileWatcher::run, this);
-    }
+    if (!watches_) return;
+    worker_.start([watches = std::shared_ptr<Watches>(std::move(watches_)), channel = channel_](
+                      WorkerRun<State>& run) { FileWatcher::run(*watches, *channel, run); });
 }
 
 void FileWatcher::stop() {
-    if (thread_.joinable()) {
+    worker_.stop();
+    if (channel_) {
         const uint64_t one = 1;
-        (void)!::write(stop_fd_, &one, sizeof one);
-        thread_.join();
+        (void)!::write(channel_->stop_fd, &one, sizeof one);
     }
-    for (int* fd : {&inotify_fd_, &stop_fd_}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
-    }
-    folder_watches_.clear();
-    file_watch_ = -1;
+    channel_.reset();
+    watches_.reset();
+}
+
+void FileWatcher::take_notice() {
+    if (channel_) channel_->notice.store(Notice::Taken);
 }
 
 // Watches the folders on the way, from the root down, so that a step made
 // after its folder's watch is seen; then whatever file is at the path now.
 // The watches of what left the path go, so that changes elsewhere wake nobody.
-void FileWatcher::watch_path() {
-    for (const auto& watch : folder_watches_) {
-        inotify_rm_watch(inotify_fd_, watch.first);
+void FileWatcher::Watches::watch_path() {
+    for (const auto& watch : folders) {
+        inotify_rm_watch(inotify_fd, watch.first);
     }
-    folder_watches_.clear();
-    if (file_watch_ >= 0) {
-        inotify_rm_watch(inotify_fd_, file_watch_);
+    folders.clear();
+    if (file >= 0) {
+        inotify_rm_watch(inotify_fd, file);
     }
     std::vector<std::pair<std::string, std::string>> steps;
-    resolution_steps(path_, 0, steps);
+    resolution_steps(path, 0, steps);
     for (const auto& [folder, name] : steps) {
-        const int wd = inotify_add_watch(inotify_fd_, folder.c_str(), folder_events | IN_ONLYDIR);
+        const int wd = inotify_add_watch(inotify_fd, folder.c_str(), folder_events | IN_ONLYDIR);
         if (wd < 0) continue;  // not there (yet): its parent's watch sees it come
-        auto known = std::find_if(folder_watches_.begin(), folder_watches_.end(),
-                                  [wd](const auto& watch) { return watch.first == wd; });
-        if (known == folder_watches_.end()) {
-            folder_watches_.push_back({wd, {}});
-            known = folder_watches_.end() - 1;
+        auto known =
+            std::find_if(folders.begin(), folders.end(), [wd](const auto& watch) { return watch.first == wd; });
+        if (known == folders.end()) {
+            folders.push_back({wd, {}});
+            known = folders.end() - 1;
         }
         known->second.push_back(name);
     }
-    file_watch_ = inotify_add_watch(inotify_fd_, path_.c_str(), file_events);
+    file = inotify_add_watch(inotify_fd, path.c_str(), file_events);
 }
 
 void FileWatcher::frame_drawn() {
-    frame_at_.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    if (!channel_) return;
+    channel_->frame_at.store(std::chrono::steady_clock::now().time_since_epoch().count());
     Notice taken = Notice::Taken;
-    notice_.compare_exchange_strong(taken, Notice::None);
+    channel_->notice.compare_exchange_strong(taken, Notice::None);
 }
 
-void FileWatcher::notify() {
-    notice_.store(Notice::Sent);
-    SDL_Event event{};
-    event.type = event_type();
-    if (SDL_PushEvent(&event) != 1) {
-        notice_.store(Notice::None);  // a full queue: the next change tries again
-    }
-}
-
-void FileWatcher::run() {
+void FileWatcher::run(Watches& watches, Channel& channel, WorkerRun<State>& run) {
     using Clock = std::chrono::steady_clock;
     alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + 256)];
-    pollfd fds[2] = {{inotify_fd_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    pollfd fds[2] = {{watches.inotify_fd, POLLIN, 0}, {channel.stop_fd, POLLIN, 0}};
     Clock::time_point last_notice;
     // A frame interval after the last notice and after the last frame.
     auto next_notice = [&] {
-        const Clock::time_point drawn{Clock::duration(frame_at_.load())};
+        const Clock::time_point drawn{Clock::duration(channel.frame_at.load())};
         return std::max(last_notice, drawn) + notice_interval;
     };
     bool owed = false;  // a change came too soon after the last notice: told when its interval is over
@@ -155,7 +144,7 @@ void FileWatcher::run() {
         int timeout_ms = -1;  // with nothing owed, sleep until the kernel has news
         if (owed) {
             // While the last notice's frame is drawn, look again an interval on.
-            const auto left = notice_.load() == Notice::Taken ? notice_interval : next_notice() - Clock::now();
+            const auto left = channel.notice.load() == Notice::Taken ? notice_interval : next_notice() - Clock::now();
             timeout_ms = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         }
         fds[0].revents = fds[1].revents = 0;
@@ -167,34 +156,34 @@ void FileWatcher::run() {
         }
         bool changed = owed;
         for (;;) {
-            const ssize_t got = ::read(inotify_fd_, buffer, sizeof buffer);
+            const ssize_t got = ::read(watches.inotify_fd, buffer, sizeof buffer);
             if (got <= 0) {
                 break;  // drained (EAGAIN)
             }
             for (ssize_t at = 0; at < got;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
                 at += ssize_t(sizeof(inotify_event) + event->len);
-                const auto folder = std::find_if(folder_watches_.begin(), folder_watches_.end(),
+                const auto folder = std::find_if(watches.folders.begin(), watches.folders.end(),
                                                  [event](const auto& watch) { return watch.first == event->wd; });
                 if (event->mask & IN_Q_OVERFLOW) {
-                    watch_path();  // events were lost: look afresh
+                    watches.watch_path();  // events were lost: look afresh
                     changed = true;
-                } else if (folder != folder_watches_.end()) {
+                } else if (folder != watches.folders.end()) {
                     const auto& names = folder->second;
                     if (event->len == 0 || std::find(names.begin(), names.end(), event->name) == names.end()) {
                         continue;
                     }
                     // A step of the path came, went or was replaced.
                     changed = true;
-                    watch_path();
-                } else if (event->wd == file_watch_ && file_watch_ >= 0) {
+                    watches.watch_path();
+                } else if (event->wd == watches.file && watches.file >= 0) {
                     if (event->mask & IN_IGNORED) {
-                        file_watch_ = -1;
+                        watches.file = -1;
                     } else {
                         changed = true;
                         if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
-                            inotify_rm_watch(inotify_fd_, file_watch_);
-                            file_watch_ = -1;
+                            inotify_rm_watch(watches.inotify_fd, watches.file);
+                            watches.file = -1;
                         }
                     }
                 }
@@ -203,13 +192,18 @@ void FileWatcher::run() {
         if (!changed) {
             continue;
         }
-        const Notice notice = notice_.load();
+        const Notice notice = channel.notice.load();
         if (notice == Notice::Sent) {
             owed = false;  // covered: the main thread reads after taking it
         } else if (notice == Notice::None && Clock::now() >= next_notice()) {
             owed = false;
             last_notice = Clock::now();
-            notify();
+            channel.notice.store(Notice::Sent);
+            State state = run.fresh();
+            if (!run.publish(state)) {
+                if (run.cancelled()) return;
+                channel.notice.store(Notice::None);  // a full queue: the next change tries again
+            }
         } else {
             owed = true;
         }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "work/background_worker.h"
+
 #include <SDL2/SDL.h>
 
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -32,36 +34,51 @@ public:
     bool arm(const std::string& path);
     // Runs the thread; SDL's event queue must be up.
     void start();
-    // Ends the thread and closes the watches.
+    // Ends the thread, without waiting for it, and with it the watches.
     void stop();
     // Main thread, on receipt of a notice, before reading the file: a change
     // from now on sends another notice.
-    void take_notice() { notice_.store(Notice::Taken); }
+    void take_notice();
     // Main thread, after each frame: the next notice waits for the frame the
     // last one asked for, and a frame interval from here, so that frames keep
     // one interval apart.
     void frame_drawn();
 
-    // The SDL event type of the notices; registered by arm().
-    static Uint32 event_type();
+private:
+    struct State {
+        uint64_t generation = 0;
+        bool running = false;
+    };
+
+public:
+    // The SDL event type of the notices.
+    static Uint32 event_type() { return BackgroundWorker<State>::event_type(); }
 
 private:
-    void run();
-    // Sets the watches of the path as it resolves now, dropping the old ones.
-    void watch_path();
-    void notify();
-
-    std::string path_;
-    int inotify_fd_ = -1;
-    int stop_fd_ = -1;    // an eventfd that ends the thread's poll
-    // Folder watches, each with the names in it that the resolution passes
-    // through; thread only once it runs.
-    std::vector<std::pair<int, std::vector<std::string>>> folder_watches_;
-    int file_watch_ = -1;  // thread only once it runs; -1 while no file is at the path
-    std::thread thread_;
     // Sent: the main thread has yet to take it, and will read after it does.
     // Taken: read, its frame not yet drawn.
     enum class Notice { None, Sent, Taken };
-    std::atomic<Notice> notice_{Notice::None};
-    std::atomic<int64_t> frame_at_{0};  // steady clock, nanoseconds: when the last frame was drawn
+    // What the main thread and the watching thread share.
+    struct Channel {
+        std::atomic<Notice> notice{Notice::None};
+        std::atomic<int64_t> frame_at{0};  // steady clock, nanoseconds: when the last frame was drawn
+        int stop_fd = -1;                  // an eventfd that ends the thread's poll
+        ~Channel();
+    };
+    // The watches: the main thread's from arm() to start(), then the thread's.
+    struct Watches {
+        std::string path;
+        int inotify_fd = -1;
+        // Folder watches, each with the names in it that the resolution passes through.
+        std::vector<std::pair<int, std::vector<std::string>>> folders;
+        int file = -1;  // -1 while no file is at the path
+        ~Watches();
+        // Sets the watches of the path as it resolves now, dropping the old ones.
+        void watch_path();
+    };
+    static void run(Watches& watches, Channel& channel, WorkerRun<State>& run);
+
+    std::shared_ptr<Channel> channel_;
+    std::unique_ptr<Watches> watches_;  // armed and not yet started
+    BackgroundWorker<State> worker_;
 };

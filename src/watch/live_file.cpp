@@ -13,8 +13,8 @@
 
 namespace {
 
-// The view block carries sizes and offsets in 48 bits.
-const uint64_t largest_file = uint64_t{1} << 48;
+// The view block carries sizes and offsets in 48 bits: a size of 2^48 is not one.
+const uint64_t largest_file = (uint64_t{1} << 48) - 1;
 
 class FileDescriptor {
 public:
@@ -115,6 +115,32 @@ FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint
         read.done += step;
     }
     return read;
+}
+
+bool readable_length(int fd, uint64_t& length) {
+    FileRead read;
+    measure(fd, read);
+    if (read.failure != FileRead::Failure::None) return false;
+    length = read.size;
+    struct stat info {};
+    if (length == 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
+    uint8_t last = 0;
+    ssize_t got;
+    do {
+        got = ::pread(fd, &last, 1, off_t(length - 1));
+    } while (got < 0 && errno == EINTR);
+    if (got != 0) return true;  // the last byte is there (or unreadable, but there)
+    // Shorter than it says: such files are small, and read whole.
+    uint8_t buffer[4096];
+    uint64_t at = 0;
+    while (at < length) {
+        got = ::pread(fd, buffer, size_t(std::min<uint64_t>(sizeof buffer, length - at)), off_t(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        at += uint64_t(got);
+    }
+    length = at;
+    return true;
 }
 
 std::string unreadable_text(uint64_t count, uint64_t first, int error) {

@@ -45,6 +45,13 @@ struct FileRead {
 FileRead read_file_at(const char* path, uint64_t position, uint64_t length, uint8_t* buffer,
                       uint8_t* unreadable_bits = nullptr);
 
+// The length of the open file `fd` as reading finds it, as the page has it:
+// a regular file's size, unless the file ends before it (a kernel's file
+// whose size is a page), then as far as its bytes go; a block device's end;
+// 0 for a character device. False for other kinds, or when it cannot be
+// measured.
+bool readable_length(int fd, uint64_t& length);
+
 // "cannot read 100 bytes at 1000: Input/output error", offsets and counts in
 // hexadecimal as the page shows them.
 std::string unreadable_text(uint64_t count, uint64_t first, int error);

@@ -5,10 +5,13 @@
 #include "status/status_line.h"
 #include "support/command_line_words.h"
 #include "support/temp_file.h"
+#include "support/worker_notices_wait.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <cstdio>
 
@@ -64,6 +67,8 @@ TEST(CompareTexts, TheLabelLinesWords) {
     EXPECT_EQ(shift_text(-0x1f), "shift -1f");
     EXPECT_EQ(difference_text({0x7e05, 3}), "difference at 7e05, 3 bytes");
     EXPECT_EQ(difference_text({0, 1}), "difference at 0, 1 byte");
+    const uint64_t unreadable[2] = {1, 1536};
+    EXPECT_EQ(unreadable_note(unreadable), "; cannot read 1 byte of A and 1,536 bytes of B");
     EXPECT_EQ(summary_text(1234, 17), "1,234 bytes differ in 17 runs");
     EXPECT_EQ(summary_text(1, 1), "1 byte differs in 1 run");
     EXPECT_EQ(summary_text(0, 0), "the files are identical");
@@ -223,4 +228,38 @@ TEST(CompareFocus, TheShiftIsSaidAndTheInspectorNamesItsFile) {
     expected.resize(panel_name_cells, ' ');
     EXPECT_EQ(text_of(overlay.panel_text, panel_cells), (expected + name).substr(0, panel_cells));
     EXPECT_EQ(overlay.panel_text[0], uint8_t('f' | 0x80)) << "drawn as a name";
+}
+
+// The map's summary follows a change that keeps both sizes, a write or a
+// replace by rename: the watcher's notice starts the map again.
+TEST(ComparePairMap, AChangeOfTheSameSizeStartsTheMapAgain) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    std::vector<uint8_t> bytes = random_bytes(64 << 10, 7);
+    TempFile a(bytes), b(bytes);
+    {
+        Application app;
+        app.set_fname(a.c_path());
+        app.file_b.path = b.c_path();
+        app.load_file_window();
+        app.file_map.on = true;
+        auto summary = [&] {
+            OverlayBlock overlay{};
+            app.fill_map_record(overlay);
+            wait_for_end(app.compare.map_worker, app.file_map.generation);
+            app.on_pair_map_notice();
+            return app.compare.summary_ready ? summary_text(app.compare.differing_bytes, app.compare.differing_runs)
+                                             : "not ready";
+        };
+        EXPECT_EQ(summary(), "the files are identical");
+        b.write_at(16, {uint8_t(~bytes[16]), uint8_t(~bytes[17]), uint8_t(~bytes[18])});
+        app.on_watch_notice();
+        EXPECT_EQ(summary(), "3 bytes differ in 1 run");
+
+        bytes[40000] ^= 1;
+        TempFile replacement(bytes);
+        ASSERT_EQ(std::rename(replacement.path().c_str(), a.path().c_str()), 0);
+        app.on_watch_notice();
+        EXPECT_EQ(summary(), "4 bytes differ in 2 runs");
+    }
+    SDL_Quit();
 }

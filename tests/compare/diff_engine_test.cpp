@@ -3,6 +3,7 @@
 #include "compare/compare_state.h"
 #include "compare/pair_map.h"
 #include "support/temp_file.h"
+#include "support/worker_notices_wait.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -135,11 +136,13 @@ TEST(DiffEngine, FindsTheSameRunsAsAByteByByteComparison) {
         ASSERT_EQ(pair.scan.span(), naive.span());
         std::vector<uint64_t> froms = {0, naive.span(), naive.span() / 2, page, page - 1, page + 1};
         for (int i = 0; i < 6; ++i) froms.push_back(random() % (naive.span() + 1));
-        // The map's count of bytes and runs.
-        uint64_t bytes = 0, runs = 0;
+        // The map's count of bytes and runs, over the whole of both files:
+        // B's bytes before A's first (a positive shift) are one run.
+        const uint64_t leading = shift > 0 ? std::min(uint64_t(shift), size_b) : 0;
+        uint64_t bytes = leading, runs = leading > 0;
         for (uint64_t x = 0; x < naive.span(); ++x) {
             bytes += naive.differs(x);
-            runs += naive.differs(x) && (x == 0 || !naive.differs(x - 1));
+            runs += naive.differs(x) && (x == 0 ? leading == 0 : !naive.differs(x - 1));
         }
         for (int length : {7, 1048}) {  // the second: slices share bytes in the smaller pairs
             PairMapProgress last;
@@ -190,6 +193,85 @@ TEST(DiffEngine, SkipsHolesInBothAcrossATerabyte) {
     EXPECT_EQ(find_difference(pair.scan, 0, false).kind, DiffOutcome::Kind::Cancelled);
 }
 
+// Reads of B failing on the sector [50176, 50688) (the read shim): the difference
+// before them is found in either direction, their bytes are neither equal
+// nor different, and they are counted, by a look and by the pair map. A
+// file whose reads end before its size says (a kernel's file) compares as
+// far as its bytes go.
+TEST(DiffEngine, UnreadableBytesAreNeitherEqualNorDifferentAndFilesAsLongAsTheirBytes) {
+    std::vector<uint8_t> bytes = random_bytes(100000, 5);
+    TempFile a(bytes);
+    bytes[5000] ^= 1;
+    bytes[50300] ^= 1;  // unreadable in B: not a difference
+    TempFile b(bytes);
+    setenv("QUIRN_UNREADABLE", (b.path() + ":50176:50688").c_str(), 1);
+    for (size_t block : {size_t(page), size_t{2} << 20}) {
+        Pair pair(a, b, 0, block);
+        const DiffOutcome forward = find_difference(pair.scan, 0, false);
+        ASSERT_EQ(forward.kind, DiffOutcome::Kind::Found) << forward.error;
+        EXPECT_EQ(forward.run.first, 5000u);
+        EXPECT_EQ(forward.run.length, 1u);
+        const DiffOutcome backward = find_difference(pair.scan, 100000, true);
+        ASSERT_EQ(backward.kind, DiffOutcome::Kind::Found) << backward.error;
+        EXPECT_EQ(backward.run.first, 5000u);
+        Pair after(a, b, 0, block);
+        const DiffOutcome none = find_difference(after.scan, 5001, false);
+        EXPECT_EQ(none.kind, DiffOutcome::Kind::NotFound) << none.error;
+        EXPECT_EQ(none.unreadable[0], 0u);
+        EXPECT_EQ(none.unreadable[1], 512u);
+
+        PairMapProgress last;
+        run_pair_map(
+            pair.fd_a, pair.fd_b, 0, 100, pair.cancel, [] {}, [&](const PairMapProgress& p) { last = p; });
+        ASSERT_TRUE(last.complete);
+        EXPECT_EQ(summary_text(last.differing_bytes, last.differing_runs) + unreadable_note(last.unreadable),
+                  "1 byte differs in 1 run; cannot read 512 bytes of B");
+    }
+    unsetenv("QUIRN_UNREADABLE");
+
+    TempFile kernel(std::vector<uint8_t>(4096, 'x')), plain(std::vector<uint8_t>(23, 'x'));
+    setenv("QUIRN_SHRUNK", (kernel.path() + ":23").c_str(), 1);
+    {
+        Pair pair(kernel, plain, 0);
+        EXPECT_EQ(pair.scan.size_a(), 23u);
+        const DiffOutcome outcome = find_difference(pair.scan, 0, false);
+        EXPECT_EQ(outcome.kind, DiffOutcome::Kind::NotFound) << outcome.error;
+    }
+    unsetenv("QUIRN_SHRUNK");
+}
+
+// The map's summary counts every byte of both files: the same pairing
+// counts the same whichever file is first (shift s of A B is -s of B A),
+// and agrees with the byte-by-byte rule over the whole of both.
+TEST(DiffEngine, ThePairMapCountsTheSameWhicheverFileIsFirst) {
+    std::vector<uint8_t> a_bytes = random_bytes(5000, 8);
+    std::vector<uint8_t> b_bytes(a_bytes.begin() + 3, a_bytes.end());
+    b_bytes.insert(b_bytes.begin(), {1, 2, 3, 4, 5, 6});
+    for (size_t at : {size_t{100}, size_t{101}, size_t{4000}}) b_bytes[at] ^= 0x40;
+    TempFile a(a_bytes), b(b_bytes);
+    auto summary = [](const TempFile& first, const TempFile& second, int64_t shift) {
+        Pair pair(first, second, shift);
+        PairMapProgress last;
+        run_pair_map(pair.fd_a, pair.fd_b, shift, 64, pair.cancel, [] {}, [&](const PairMapProgress& p) { last = p; });
+        EXPECT_TRUE(last.complete);
+        return std::make_pair(last.differing_bytes, last.differing_runs);
+    };
+    for (int64_t shift : {int64_t{3}, int64_t{6}, int64_t{40}}) {
+        // The rule: B's bytes before A's first, then every byte of the span.
+        uint64_t bytes = uint64_t(shift), runs = 1;
+        const Naive naive{a_bytes, b_bytes, shift};
+        bool last = true;
+        for (uint64_t x = 0; x < naive.span(); ++x) {
+            const bool differs = naive.differs(x);
+            bytes += differs;
+            runs += differs && !last;
+            last = differs;
+        }
+        EXPECT_EQ(summary(a, b, shift), std::make_pair(bytes, runs)) << shift;
+        EXPECT_EQ(summary(b, a, -shift), std::make_pair(bytes, runs)) << shift;
+    }
+}
+
 TEST(DiffWorker, NotifiesThroughTheEventQueueAndReplacesARunningLook) {
     ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
     const std::vector<uint8_t> big(size_t{64} << 20, 1);
@@ -210,13 +292,11 @@ TEST(DiffWorker, NotifiesThroughTheEventQueueAndReplacesARunningLook) {
     EXPECT_EQ(state.outcome.run.first, big.size() - 3);
     EXPECT_EQ(state.outcome.run.length, 2u);
 
-    worker.start(DiffRequest{a.path(), a.path(), 0, 0, false});
-    worker.stop();
-    EXPECT_FALSE(worker.snapshot().running);
-    EXPECT_EQ(worker.snapshot().outcome.kind, DiffOutcome::Kind::Cancelled);
-    worker.start(DiffRequest{a.path(), "/nonexistent/quirn", 0, 0, false});
-    worker.stop();
-    EXPECT_EQ(worker.snapshot().outcome.kind, DiffOutcome::Kind::Failed);
+    const uint64_t cancelled = worker.start(DiffRequest{a.path(), a.path(), 0, 0, false});
+    worker.cancel();
+    EXPECT_EQ(wait_for_end(worker, cancelled).outcome.kind, DiffOutcome::Kind::Cancelled);
+    const uint64_t failed = worker.start(DiffRequest{a.path(), "/nonexistent/quirn", 0, 0, false});
+    EXPECT_EQ(wait_for_end(worker, failed).outcome.kind, DiffOutcome::Kind::Failed);
     SDL_Quit();
 }
 

@@ -108,4 +108,10 @@ TEST(Compare, TwoPagesTheirDifferencesTheShiftAndTheFocus) {
     const CompareState& compared = session.model_compare();
     EXPECT_EQ(summary_text(compared.differing_bytes, compared.differing_runs), "21 bytes differ in 4 runs");
     ASSERT_TRUE(session.shows_model_page("map_and_summary", 20));
+
+    // A write that keeps the second file's size: the map starts again, and its summary follows.
+    b.write_at(0x20, {uint8_t(~changed[0x20])});
+    session.file_changed();
+    EXPECT_EQ(summary_text(compared.differing_bytes, compared.differing_runs), "22 bytes differ in 5 runs");
+    ASSERT_TRUE(session.shows_model_page("summary_after_a_write", 20));
 }

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -508,3 +509,53 @@ TEST(Robustness, SavesPastesUnreadableBytesAndTheInspectorNeitherLoseNorEnd) {
 }
 
 }  // namespace
+
+// Threads of process `pid` asleep in clock_nanosleep or nanosleep, as the
+// read shim's slow reads are.
+int threads_asleep(pid_t pid) {
+    int count = 0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream syscall(task.path() / "syscall");
+        long number = -1;
+        if (syscall >> number && (number == 230 || number == 35)) ++count;
+    }
+    return count;
+}
+
+// Reads of the first file past its first 4 KiB take 5 s each (the read
+// shim's slow mode): the partition read, a look for a difference and the
+// pair's map are each stuck in a read when Esc, `>` and Ctrl+Q come. None
+// is waited for: the viewer ends at once, with status 0.
+TEST(SlowDisk, NoKeyWaitsOnAReadAndQuittingEndsAtOnce) {
+    REQUIRE_DISPLAY();
+    using Clock = std::chrono::steady_clock;
+    const std::vector<uint8_t> bytes = random_bytes(1 << 20, 61);
+    TempFile a(bytes);
+    std::vector<uint8_t> changed = bytes;
+    changed[0x9000] ^= 1;
+    TempFile b(changed);
+    const char* preloaded = std::getenv("LD_PRELOAD");
+    const std::string preload = "LD_PRELOAD=" + (preloaded ? std::string(preloaded) + ":" : "") + QUIRN_UNREADABLE_SHIM;
+    ViewerSession session(b.path(), {preload, "QUIRN_SLOW=" + a.path() + ":5000", "QUIRN_SLOW_FROM=4096"},
+                          {a.path()});
+    ASSERT_TRUE(session.has_window());
+    const auto started = Clock::now();
+    session.key_unmodelled("bracketright");  // the look reads A past 4 KiB
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    session.key_unmodelled("Escape");
+    session.key_with_unmodelled("m", KMOD_LCTRL);  // the map reads A too
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    session.key_with_unmodelled("period", KMOD_LSHIFT);  // `>`: the map of the new pairs
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The partition read, the look and both maps, each in a read.
+    EXPECT_GE(threads_asleep(session.process().pid()), 3);
+    const auto quitting = Clock::now();
+    session.key_with_unmodelled("q", KMOD_LCTRL);
+    EXPECT_EQ(session.process().wait_exit(30), 0) << session.process().err();
+    const auto ended = Clock::now();
+    // Waiting for any one read would take 5 s; the keys themselves take about 1 s.
+    EXPECT_LT(std::chrono::duration<double>(ended - quitting).count(), 3.0);
+    EXPECT_LT(std::chrono::duration<double>(ended - started).count(), 4.7);
+    EXPECT_EQ(session.process().err(), "");
+}

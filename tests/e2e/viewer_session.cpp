@@ -284,7 +284,9 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
         do {
             model_.fill_view_block(model_ubo_);
             // The panel's type and partition lines are answered before the page is worked out.
-            model_.identify.partition_worker.wait();
+            while (model_.identify.partition_worker.snapshot().running) {
+                pause_ms(2);
+            }
             model_.on_partition_notice();
             while (model_.identify.type_worker.snapshot().running) {
                 pause_ms(2);

@@ -1,6 +1,7 @@
 #include "find/search_engine.h"
 #include "find/search_worker.h"
 #include "support/temp_file.h"
+#include "support/worker_notices_wait.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -176,10 +177,9 @@ TEST(SearchWorker, NotifiesThroughTheEventQueueAndReplacesARunningSearch) {
     EXPECT_EQ(state.outcome.kind, SearchOutcome::Kind::Found);
     EXPECT_EQ(state.outcome.offset, 77777u);
 
-    worker.start(long_file.path(), SearchRequest{hex("02"), 0, false, true});
-    worker.stop();
-    EXPECT_FALSE(worker.snapshot().running);
-    EXPECT_EQ(worker.snapshot().outcome.kind, SearchOutcome::Kind::Cancelled);
+    const uint64_t cancelled = worker.start(long_file.path(), SearchRequest{hex("02"), 0, false, true});
+    worker.cancel();
+    EXPECT_EQ(wait_for_end(worker, cancelled).outcome.kind, SearchOutcome::Kind::Cancelled);
     SDL_Quit();
 }
 

@@ -183,6 +183,26 @@ TEST(TypeWorker, DescribesTheDataAtAnOffsetAndNamesAMissingDatabase) {
     EXPECT_EQ(type_value(describe_at(missing, file.path(), 4096)), "unknown (no magic database)");
 }
 
+// The type line reads as the page does: around a bad sector (the read
+// shim), and only as far as a file's bytes go where its size says more.
+TEST(TypeWorker, ReadsAroundBadSectorsAndToTheLengthReadingFinds) {
+    TempFile file(70 * KiB, 0, png);
+    MagicDescriber describer;
+    setenv("QUIRN_UNREADABLE", (file.path() + ":" + std::to_string(63 * KiB) + ":" + std::to_string(64 * KiB)).c_str(), 1);
+    const std::string readable = type_value(describe_at(describer, file.path(), 0));
+    setenv("QUIRN_UNREADABLE", (file.path() + ":0:512").c_str(), 1);
+    const std::string unreadable = type_value(describe_at(describer, file.path(), 0));
+    unsetenv("QUIRN_UNREADABLE");
+    EXPECT_EQ(readable.rfind("PNG image data, 16 x 16", 0), 0u) << readable;
+    EXPECT_EQ(unreadable, "unknown (the file cannot be read here)");
+
+    TempFile text(std::vector<uint8_t>(4096, 'x'));
+    setenv("QUIRN_SHRUNK", (text.path() + ":0").c_str(), 1);  // as a kernel's file that says 4096 and holds none
+    const std::string empty = type_value(describe_at(describer, text.path(), 0));
+    unsetenv("QUIRN_SHRUNK");
+    EXPECT_EQ(empty, "empty");
+}
+
 // The scan worker reports through the event queue, is cancelled by stop,
 // and a new scan replaces a running one.
 TEST(ScanWorker, NotifiesCancelsAndReplaces) {
@@ -190,10 +210,9 @@ TEST(ScanWorker, NotifiesCancelsAndReplaces) {
     TempFile long_file(random_bytes(size_t{64} << 20, 11));
     TempFile short_file(1 << 20, 5000, gzip);
     ScanWorker worker;
-    worker.start(long_file.path());
-    worker.stop();
-    EXPECT_FALSE(worker.snapshot().running);
-    EXPECT_EQ(worker.snapshot().outcome.kind, EmbeddedScanOutcome::Kind::Cancelled);
+    const uint64_t cancelled = worker.start(long_file.path());
+    worker.cancel();
+    EXPECT_EQ(wait_for_end(worker, cancelled).outcome.kind, EmbeddedScanOutcome::Kind::Cancelled);
 
     worker.start(long_file.path());
     const uint64_t second = worker.start(short_file.path());

@@ -5,6 +5,9 @@
 #include "support/page_model.h"
 #include "support/temp_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -406,4 +409,32 @@ TEST(PageShaderCompare, DrawsBothPagesOfTheModel) {
         EXPECT_TRUE(page_matches(c.name, ubo, renderer.draw(ubo, overlay), 2 * WIDTH, HEIGHT, true, true, &overlay,
                                  true));
     }
+
+    // A pair whose span passes 2^48 (`--shift '-$' small big`, big 2^48 - 1
+    // bytes), at its end: both thumbs at the bottom, no byte of the first
+    // file drawn where it has none. tmpfs takes such a sparse file.
+    char folder[] = "/dev/shm/quirn-span-XXXXXX";
+    if (!mkdtemp(folder)) GTEST_SKIP() << "no /dev/shm";
+    std::string big = std::string(folder) + "/big";
+    const int fd = ::open(big.c_str(), O_CREAT | O_WRONLY, 0600);
+    const bool made = fd >= 0 && ::ftruncate(fd, off_t((uint64_t{1} << 48) - 1)) == 0;
+    if (fd >= 0) ::close(fd);
+    if (made) {
+        Application app;
+        app.set_fname(a.c_path());
+        app.file_b.path = big.data();
+        app.compare.shift = -int64_t(a_bytes.size() - 1);
+        app.load_file_window();
+        app.offset = INT64_MAX;  // End: the frame clamps it
+        UniformBufferObject ubo;
+        app.fill_view_block(ubo);
+        OverlayBlock overlay = app.overlay_block();
+        app.fill_map_record(overlay);
+        app.fill_pair_record(overlay);
+        EXPECT_GT(app.view_size(), uint64_t{1} << 48);
+        EXPECT_TRUE(page_matches("pair_span_past_48_bits_at_the_end", ubo, renderer.draw(ubo, overlay), 2 * WIDTH,
+                                 HEIGHT, true, true, &overlay, true));
+    }
+    ::unlink(big.c_str());
+    ::rmdir(folder);
 }

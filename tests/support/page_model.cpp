@@ -68,7 +68,9 @@ Page second_page_of(const OverlayBlock& overlay) {
 namespace {
 
 LinearColour unshaded_pixel(const UniformBufferObject& ubo, int x, int y, const OverlayBlock* overlay, bool pair) {
-    const Page first_page = page_of(ubo);
+    Page first_page = page_of(ubo);
+    // A compare's view comes whole in the pair record.
+    if (pair) first_page.first_row = int64_t(overlay->pair_span[2] | (uint64_t(overlay->pair_span[3]) << 32));
     const Page second_page = pair ? second_page_of(*overlay) : first_page;
     int side = 0;
     if (pair && x >= canvas_width) {

@@ -68,9 +68,12 @@ void main() {
     int entry = row + int(ubo.chunkmeta.z / uint(row_bytes));
 #ifdef QUIRN_COMPARE
     // The pair's offsets are the first file's: its scrollbar and selection
-    // stand for both pages. The second file's row faces the first's.
-    uvec2 base_a = base;
-    uvec2 addr_a = addr;
+    // stand for both pages. The second file's row faces the first's. The
+    // view comes whole: past the first file's end it may pass 48 bits.
+    uvec2 base_a = overlay.pair_span.zw;
+    uvec2 addr_a = add64(base_a, uint(row_bytes * row));
+    base = base_a;
+    addr = addr_a;
     uvec2 size_a = size;
     uvec2 pair_size = overlay.pair_span.xy;
     uvec2 size_b = uvec2(overlay.pair.x, overlay.pair.w & 0xFFFFu);

@@ -27,7 +27,7 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 status_text[4];  // the status line's glyph codes; bit 7 marks a label
     uvec4 pair;       // the second file of a compare: as chunkmeta, z signed
     uvec4 pair_view;  // xy: its first shown offset (signed); z: the focused page
-    uvec4 pair_span;  // xy: the span of the pair
+    uvec4 pair_span;  // xy: the span of the pair; zw: the view's first shown offset, whole
     uvec4 pair_data[128];
     uvec4 pair_status[4];  // the second page's status line
     uvec4 unreadable[16];  // a bit per file window byte that could not be read (flags.w: any)
