@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     if (mode == "scan") {
         const size_t block = argc > 3 ? size_t(std::atoi(argv[3])) << 10 : size_t{1} << 20;
-        const LiteralFinder::Engine engine = argc > 4 && std::string(argv[4]) == "hyperscan"
-                                                 ? LiteralFinder::Engine::Hyperscan
-                                                 : LiteralFinder::Engine::Prefilter;
+        const LiteralEngine engine = argc > 4 && std::string(argv[4]) == "hyperscan"
+                                                 ? LiteralEngine::Hyperscan
+                                                 : LiteralEngine::Prefilter;
         const int fd = ::open(argv[2], O_RDONLY);
         std::atomic<bool> cancel{false};
         const long idle_kib = status_kib("VmRSS");

@@ -301,7 +301,7 @@ private:
 
 EmbeddedScanOutcome scan_embedded(int fd, const std::atomic<bool>& cancel,
                                   const std::function<void(const EmbeddedScanProgress&)>& progress, size_t block_bytes,
-                                  std::chrono::milliseconds report_every, LiteralFinder::Engine engine) {
+                                  std::chrono::milliseconds report_every, LiteralEngine engine) {
     Scan scan(fd, cancel, progress, block_bytes, report_every, engine);
     return scan.run();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "identify/literal_finder.h"
+#include "identify/literal_engine.h"
 
 #include <atomic>
 #include <chrono>
@@ -55,7 +55,7 @@ EmbeddedScanOutcome scan_embedded(int fd, const std::atomic<bool>& cancel,
                                   const std::function<void(const EmbeddedScanProgress&)>& progress,
                                   size_t block_bytes = size_t{1} << 20,
                                   std::chrono::milliseconds report_every = std::chrono::milliseconds(50),
-                                  LiteralFinder::Engine engine = LiteralFinder::Engine::Prefilter);
+                                  LiteralEngine engine = LiteralEngine::Prefilter);
 
 // Drops the files whose signature does not lie wholly within `size` bytes:
 // what a scan found past the end of a file that has shrunk since.

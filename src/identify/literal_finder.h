@@ -1,5 +1,7 @@
 #pragma once
 
+#include "identify/literal_engine.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,7 +21,7 @@ struct hs_scratch;
 // a whole page-cached block takes to stream in, and more).
 class LiteralFinder {
 public:
-    enum class Engine { Prefilter, Hyperscan };
+    using Engine = LiteralEngine;
 
     // `engine` is what is wanted: the prefilter falls back to Hyperscan on a
     // processor without AVX2.

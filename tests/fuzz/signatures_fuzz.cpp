@@ -6,7 +6,6 @@
 #include "identify/signatures.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const Signature& signature : signatures()) {
         std::vector<uint8_t> block(bytes);
         const size_t after = block.size() - before;
-        std::memcpy(block.data() + before, signature.bytes.data(), std::min(after, signature.bytes.size()));
+        std::copy_n(signature.bytes.begin(), std::min(after, signature.bytes.size()), block.begin() + long(before));
         const bool passes = plausible(signature, block.data() + before, before, after);
         REQUIRE(!passes || after >= signature.bytes.size());
     }
