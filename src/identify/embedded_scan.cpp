@@ -34,9 +34,9 @@ class Scan {
 public:
     Scan(int fd, const std::atomic<bool>& cancel, const std::function<void(const EmbeddedScanProgress&)>& progress,
          size_t block_bytes, std::chrono::milliseconds report_every, LiteralFinder::Engine engine)
-        : fd_(fd), finder_(signature_literals(), engine), cancel_(cancel), progress_(progress), block_(std::max<uint64_t>(align_up(block_bytes), alignment)),
-          report_every_(report_every), last_report_(std::chrono::steady_clock::now()),
-          describer_(MagicDescriber::Use::Embedded) {}
+        : fd_(fd), finder_(signature_literals(), engine), cancel_(cancel), progress_(progress),
+          block_(std::max<uint64_t>(align_up(block_bytes), alignment)), report_every_(report_every),
+          last_report_(std::chrono::steady_clock::now()), describer_(MagicDescriber::Use::Embedded) {}
 
     EmbeddedScanOutcome run() {
         EmbeddedScanOutcome outcome;

@@ -47,9 +47,13 @@ __attribute__((target("avx2"))) size_t prefilter_steps(const uint8_t* data, size
         const __m256i bytes = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)));
         const __m256i low_nibbles = _mm256_and_si256(bytes, nibble);
         const __m256i high_nibbles = _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble);
-        const __m256i as0 = _mm256_and_si256(_mm256_shuffle_epi8(lo[0], low_nibbles), _mm256_shuffle_epi8(hi[0], high_nibbles));
-        const __m256i as1 = _mm256_and_si256(_mm256_shuffle_epi8(lo[1], low_nibbles), _mm256_shuffle_epi8(hi[1], high_nibbles));
-        const __m256i as2 = _mm256_and_si256(_mm256_shuffle_epi8(lo[2], low_nibbles), _mm256_shuffle_epi8(hi[2], high_nibbles));
+        // The buckets each byte may be the first, second or third byte of.
+        const __m256i as0 =
+            _mm256_and_si256(_mm256_shuffle_epi8(lo[0], low_nibbles), _mm256_shuffle_epi8(hi[0], high_nibbles));
+        const __m256i as1 =
+            _mm256_and_si256(_mm256_shuffle_epi8(lo[1], low_nibbles), _mm256_shuffle_epi8(hi[1], high_nibbles));
+        const __m256i as2 =
+            _mm256_and_si256(_mm256_shuffle_epi8(lo[2], low_nibbles), _mm256_shuffle_epi8(hi[2], high_nibbles));
         const __m256i ends = _mm256_and_si256(_mm256_and_si256(_mm256_alignr_epi8(as0, previous0, 14),
                                                                _mm256_alignr_epi8(as1, previous1, 15)),
                                               as2);
