@@ -1,6 +1,7 @@
 // Times the scan for embedded files, or the type line's read and libmagic
 // call, on a file:
-//   identify_bench scan FILE [block_kib]   prints scan_seconds=, gb_per_s=, found=, then one line a file
+//   identify_bench scan FILE [block_kib] [hyperscan]
+//                                          prints scan_seconds=, cpu_seconds=, gb_per_s=, found=, then one line a file
 //   identify_bench type FILE OFFSET REPS   prints type_ms_min=, type_ms_median= (ask to answer)
 //   identify_bench partitions FILE REPS    prints partitions_ms_min=, partitions_ms_median=, partitions=
 #include "identify/embedded_scan.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -52,14 +54,21 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     if (mode == "scan") {
         const size_t block = argc > 3 ? size_t(std::atoi(argv[3])) << 10 : size_t{1} << 20;
+        const LiteralEngine engine = argc > 4 && std::string(argv[4]) == "hyperscan"
+                                                 ? LiteralEngine::Hyperscan
+                                                 : LiteralEngine::Prefilter;
         const int fd = ::open(argv[2], O_RDONLY);
         std::atomic<bool> cancel{false};
         const long idle_kib = status_kib("VmRSS");
         const auto start = std::chrono::steady_clock::now();
-        const EmbeddedScanOutcome outcome = scan_embedded(fd, cancel, [](const EmbeddedScanProgress&) {}, block);
+        const std::clock_t cpu_start = std::clock();
+        const EmbeddedScanOutcome outcome = scan_embedded(fd, cancel, [](const EmbeddedScanProgress&) {}, block,
+                                                          std::chrono::milliseconds(50), engine);
         const double seconds = since(start);
-        std::printf("scan_seconds=%.4f\ngb_per_s=%.2f\nfound=%zu\nscan_rss_kib=%ld\n", seconds,
-                    double(outcome.file_size) / seconds / 1e9, outcome.files.size(), status_kib("VmHWM") - idle_kib);
+        const double cpu_seconds = double(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+        std::printf("scan_seconds=%.4f\ncpu_seconds=%.4f\ngb_per_s=%.2f\nfound=%zu\nscan_rss_kib=%ld\n", seconds,
+                    cpu_seconds, double(outcome.file_size) / seconds / 1e9, outcome.files.size(),
+                    status_kib("VmHWM") - idle_kib);
         for (const EmbeddedFile& f : outcome.files) {
             std::printf("file %llu %s\n", static_cast<unsigned long long>(f.start), f.description.c_str());
         }

@@ -143,10 +143,11 @@ void Application::on_scan_notice() {
     switch (state.outcome.kind) {
         case EmbeddedScanOutcome::Kind::Done:
             identify.files = state.outcome.files;
+            drop_past_end(identify.files, file_size);  // the file may have shrunk since
             identify.current = -1;
             // A scan of a file that changed on the way serves the step it was started for, once.
             identify.scanned = !identify.changed_while_scanning;
-            if (identify.scanned) status_line.put("scan", scan_count(identify.files.size()));
+            if (identify.scanned) status_line.put("scan", scan_count(identify.files.size(), state.outcome.unreadable));
             if (step != 0) go_to_embedded_file(step < 0);
             break;
         case EmbeddedScanOutcome::Kind::Cancelled: find.status = "scan cancelled"; break;

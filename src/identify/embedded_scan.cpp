@@ -1,10 +1,9 @@
 #include "identify/embedded_scan.h"
 
 #include "base/mapped_read_guard.h"
+#include "identify/literal_finder.h"
 #include "identify/magic_describer.h"
 #include "identify/signatures.h"
-
-#include <hs/hs.h>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -25,64 +24,29 @@ const uint64_t alignment = std::max<uint64_t>(4096, page_size);
 uint64_t align_down(uint64_t v) { return v & ~(alignment - 1); }
 uint64_t align_up(uint64_t v) { return (v + alignment - 1) & ~(alignment - 1); }
 
-// The table's literals as one Hyperscan database, compiled once.
-struct Literals {
-    hs_database_t* database = nullptr;
-    size_t longest = 0;
-    std::string error;
-
-    Literals() {
-        std::vector<const char*> expressions;
-        std::vector<size_t> lengths;
-        std::vector<unsigned> ids, flags;
-        for (const Signature& s : signatures()) {
-            expressions.push_back(s.bytes.data());
-            lengths.push_back(s.bytes.size());
-            ids.push_back(unsigned(ids.size()));
-            flags.push_back(0);
-            longest = std::max(longest, s.bytes.size());
-        }
-        hs_compile_error_t* failure = nullptr;
-        if (hs_compile_lit_multi(expressions.data(), flags.data(), ids.data(), lengths.data(),
-                                 unsigned(expressions.size()), HS_MODE_BLOCK, nullptr, &database,
-                                 &failure) != HS_SUCCESS) {
-            error = failure && failure->message ? failure->message : "the signatures cannot be compiled";
-            hs_free_compile_error(failure);
-            database = nullptr;
-        }
-    }
-};
-
-const Literals& literals() {
-    static const Literals compiled;
-    return compiled;
+std::vector<std::string_view> signature_literals() {
+    std::vector<std::string_view> literals;
+    for (const Signature& s : signatures()) literals.push_back(s.bytes);
+    return literals;
 }
 
 class Scan {
 public:
     Scan(int fd, const std::atomic<bool>& cancel, const std::function<void(const EmbeddedScanProgress&)>& progress,
-         size_t block_bytes, std::chrono::milliseconds report_every)
-        : fd_(fd), cancel_(cancel), progress_(progress), block_(std::max<uint64_t>(align_up(block_bytes), alignment)),
-          report_every_(report_every), last_report_(std::chrono::steady_clock::now()),
-          describer_(MagicDescriber::Use::Embedded) {}
-
-    ~Scan() {
-        if (scratch_) hs_free_scratch(scratch_);
-    }
+         size_t block_bytes, std::chrono::milliseconds report_every, LiteralFinder::Engine engine)
+        : fd_(fd), finder_(signature_literals(), engine), cancel_(cancel), progress_(progress),
+          block_(std::max<uint64_t>(align_up(block_bytes), alignment)), report_every_(report_every),
+          last_report_(std::chrono::steady_clock::now()), describer_(MagicDescriber::Use::Embedded) {}
 
     EmbeddedScanOutcome run() {
         EmbeddedScanOutcome outcome;
-        const Literals& table = literals();
-        if (!table.database) return failed(table.error);
+        if (!finder_.error().empty()) return failed(finder_.error());
         if (!describer_.loaded()) return failed("no magic database");  // nothing could be confirmed
-        if (hs_alloc_scratch(table.database, &scratch_) != HS_SUCCESS) return failed("out of memory");
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0) return failed("the file cannot be read");
-        size_ = S_ISBLK(info.st_mode) ? uint64_t(std::max<off_t>(::lseek(fd_, 0, SEEK_END), 0)) : uint64_t(info.st_size);
+        if (!measure(size_)) return failed("the file cannot be read");
         ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
         const off_t first_hole = ::lseek(fd_, 0, SEEK_HOLE);
         skip_holes_ = !(first_hole >= 0 && uint64_t(first_hole) >= size_);
-        longest_ = table.longest;
+        longest_ = finder_.longest();
 
         for (uint64_t from = 0; from < size_;) {
             if (cancel_.load(std::memory_order_relaxed)) {
@@ -92,9 +56,13 @@ public:
             const uint64_t first = skip_hole(from);
             if (first >= size_) break;
             const uint64_t last = std::min(size_, first + block_);
-            if (!block(first, last)) return failed(std::string("read error: ") + std::strerror(errno));
+            if (!block(first, last)) return failed("out of memory");
             from = last;
         }
+        // What lies past the end of a file that shrank on the way is gone.
+        uint64_t now = size_;
+        if (measure(now)) size_ = std::min(size_, now);
+        drop_past_end(files_, size_);
         std::sort(files_.begin(), files_.end(), [](const EmbeddedFile& a, const EmbeddedFile& b) {
             return a.start != b.start ? a.start < b.start : a.signature_at < b.signature_at;
         });
@@ -103,15 +71,25 @@ public:
                      files_.end());
         outcome.files = std::move(files_);
         outcome.file_size = size_;
+        outcome.unreadable = unreadable_;
         return outcome;
     }
 
 private:
+    using Runs = std::vector<std::pair<size_t, size_t>>;  // [begin, end) of bytes that were read
+
     EmbeddedScanOutcome failed(const std::string& error) {
         EmbeddedScanOutcome outcome;
         outcome.kind = EmbeddedScanOutcome::Kind::Failed;
         outcome.error = error;
         return outcome;
+    }
+
+    bool measure(uint64_t& size) const {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0) return false;
+        size = S_ISBLK(info.st_mode) ? uint64_t(std::max<off_t>(::lseek(fd_, 0, SEEK_END), 0)) : uint64_t(info.st_size);
+        return true;
     }
 
     // Every literal needs a byte that is not zero, so it ends inside data.
@@ -127,14 +105,16 @@ private:
     }
 
     // Literals starting in [first, last), with the bytes around them that
-    // the checks look at. False on a read error.
+    // the checks look at. False when no buffer could be had.
     bool block(uint64_t first, uint64_t last) {
         const uint64_t read_from = align_down(first - std::min<uint64_t>(first, check_reach_before));
         const uint64_t read_end = std::min(size_, align_up(last + check_reach_after));
         report(first);
         const size_t length = size_t(read_end - read_from);
-        void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, off_t(read_from));
-        if (map != MAP_FAILED && !last_page_resident(map, length)) {
+        void* map = mappable_ ? ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, off_t(read_from)) : MAP_FAILED;
+        if (map == MAP_FAILED) {
+            mappable_ = false;
+        } else if (!last_page_resident(map, length)) {
             ::munmap(map, length);
             map = MAP_FAILED;
         }
@@ -142,7 +122,8 @@ private:
             bool faulted;
             {
                 MappedReadGuard guard(map, length);
-                find(static_cast<const uint8_t*>(map), read_from, length, first, last);
+                find(static_cast<const uint8_t*>(map), read_from, length, first, last, read_from == 0,
+                     read_end >= size_);
                 faulted = guard.faulted();
             }
             ::munmap(map, length);
@@ -150,37 +131,71 @@ private:
             // found twice are one after the scan.
             if (!faulted) return true;
         }
-        const ssize_t got = read(read_from, length);
-        if (got < 0) return false;
-        find(buffer_.get(), read_from, size_t(got), first, std::min(last, read_from + uint64_t(got)));
+        if (!reserve(length)) return false;
+        const size_t got = read_runs(buffer_.get(), read_from, length, first, last, runs_);
+        for (const auto& [begin, end] : runs_) {
+            // A run's edge is the bytes' edge when an unreadable sector or an end of the file lies past it.
+            const bool from_start = begin > 0 || read_from == 0;
+            const bool to_end = end < got || read_from + end >= size_;
+            find(buffer_.get() + begin, read_from + begin, end - begin, std::max(first, read_from + begin),
+                 std::min(last, read_from + end), from_start, to_end);
+        }
         return true;
     }
 
-    ssize_t read(uint64_t from, size_t length) {
-        if (length > buffer_size_) {
-            const size_t capacity = size_t(align_up(length));
-            buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(alignment, capacity)));
-            buffer_size_ = buffer_ ? capacity : 0;
-            if (!buffer_) {
-                errno = ENOMEM;
-                return -1;
-            }
-        }
-        size_t got = 0;
+    bool reserve(size_t length) {
+        if (length <= buffer_size_) return true;
+        const size_t capacity = size_t(align_up(length));
+        buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(alignment, capacity)));
+        buffer_size_ = buffer_ ? capacity : 0;
+        return bool(buffer_);
+    }
+
+    // Reads `length` bytes at `from` into `into`, trying a read that fails
+    // again in sectors; `runs` lists the stretches that were read, from
+    // `into`. The unreadable bytes in [count_first, count_end) are counted,
+    // so that a byte read again for the checks is counted once. Returns the
+    // bytes read or passed over: fewer than `length` when the file shrank.
+    size_t read_runs(uint8_t* into, uint64_t from, size_t length, uint64_t count_first, uint64_t count_end,
+                     Runs& runs) {
+        runs.clear();
+        size_t got = 0, run_start = 0;
+        bool stepping = false;
         while (got < length) {
-            const ssize_t r = ::pread(fd_, buffer_.get() + got, length - got, off_t(from + got));
+            const uint64_t at = from + got;
+            const size_t step =
+                stepping ? size_t(std::min<uint64_t>(length - got, sector - at % sector)) : length - got;
+            const ssize_t r = ::pread(fd_, into + got, step, off_t(at));
             if (r < 0 && errno == EINTR) continue;
-            if (r < 0) return -1;
-            if (r == 0) break;  // the file shrank
-            got += size_t(r);
+            if (r == 0) {  // the file shrank: it is scanned to its new end
+                size_ = std::min(size_, at);
+                break;
+            }
+            if (r > 0) {
+                got += size_t(r);
+                continue;
+            }
+            if (!stepping) {
+                stepping = true;
+                continue;
+            }
+            const uint64_t counted_from = std::max(at, count_first), counted_end = std::min(at + step, count_end);
+            if (counted_end > counted_from) unreadable_ += counted_end - counted_from;
+            if (got > run_start) runs.push_back({run_start, got});
+            got += step;
+            run_start = got;
         }
-        return ssize_t(got);
+        if (got > run_start) runs.push_back({run_start, got});
+        return got;
     }
 
     // Looks for the literals that start in [first, last) of `data`, which
     // holds `size` of the file's bytes from `base`; each one found is
     // checked against the bytes around it and, if it passes, confirmed.
-    void find(const uint8_t* data, uint64_t base, size_t size, uint64_t first, uint64_t last) {
+    // `from_start` and `to_end` say that no bytes can be had before or
+    // after `data`.
+    void find(const uint8_t* data, uint64_t base, size_t size, uint64_t first, uint64_t last, bool from_start,
+              bool to_end) {
         if (last <= first) return;
         const size_t from = size_t(first - base);
         const size_t end = std::min(size, size_t(last - base) + longest_ - 1);
@@ -191,46 +206,53 @@ private:
             uint64_t base;
             size_t size;
             size_t from;
-            uint64_t last;
-        } context{this, data, base, size, from, last};
-        hs_scan(literals().database, reinterpret_cast<const char*>(data + from), unsigned(end - from), 0, scratch_,
-                [](unsigned id, unsigned long long, unsigned long long to, unsigned, void* c) -> int {
-                    const Context& in = *static_cast<const Context*>(c);
-                    const Signature& s = signatures()[id];
-                    const size_t at = in.from + size_t(to) - s.bytes.size();
-                    if (in.base + at < in.last) in.scan->take(s, in.data, in.base, in.size, at);
-                    return 0;
-                },
-                &context);
+            bool from_start, to_end;
+        } context{this, data, base, size, from, from_start, to_end};
+        finder_.find(data + from, end - from, size_t(last - first),
+                     [](void* c, unsigned index, size_t at) {
+                         const Context& in = *static_cast<const Context*>(c);
+                         in.scan->take(signatures()[index], in.data, in.base, in.size, in.from + at, in.from_start,
+                                       in.to_end);
+                     },
+                     &context);
     }
 
-    void take(const Signature& s, const uint8_t* data, uint64_t base, size_t size, size_t at) {
+    void take(const Signature& s, const uint8_t* data, uint64_t base, size_t size, size_t at, bool from_start,
+              bool to_end) {
         const uint64_t literal = base + at;
         if (literal < s.at) return;
         // Near the bytes' ends, the bytes a check needs are read by themselves.
-        const bool before = at >= check_reach_before || base == 0;
-        const bool after = size - at >= check_reach_after || base + size >= size_;
+        const bool before = at >= check_reach_before || from_start;
+        const bool after = size - at >= check_reach_after || to_end;
         const bool ok = before && after ? plausible(s, data + at, at, size - at) : plausible_apart(s, literal);
         if (ok) confirm(s, literal);
     }
 
+    // The check's bytes within the run of readable bytes that holds the literal.
     bool plausible_apart(const Signature& s, uint64_t literal) {
         const uint64_t from = literal - std::min<uint64_t>(literal, check_reach_before);
         const uint64_t end = std::min(size_, literal + check_reach_after);
+        if (end <= literal) return false;
         around_.resize(size_t(end - from));
-        const ssize_t got = ::pread(fd_, around_.data(), around_.size(), off_t(from));
-        if (got <= ssize_t(literal - from)) return false;
-        return plausible(s, around_.data() + (literal - from), size_t(literal - from), size_t(got) - size_t(literal - from));
+        read_runs(around_.data(), from, around_.size(), 0, 0, around_runs_);
+        const size_t at = size_t(literal - from);
+        for (const auto& [begin, stop] : around_runs_) {
+            if (begin <= at && at < stop) return plausible(s, around_.data() + at, at - begin, stop - at);
+        }
+        return false;
     }
 
     void confirm(const Signature& s, uint64_t literal) {
         if (files_.size() >= most_embedded_files) return;
         const uint64_t start = literal - s.at;
         if (!files_.empty() && files_.back().start == start) return;  // another signature of the same file
-        magic_.resize(magic_read_bytes);
-        const ssize_t got = ::pread(fd_, magic_.data(), std::min<uint64_t>(magic_.size(), size_ - start), off_t(start));
-        if (got <= 0) return;
-        std::string description = describer_.describe(magic_.data(), size_t(got));
+        if (start >= size_) return;  // the file shrank
+        // libmagic is given the readable bytes from the start up to the first that are not.
+        magic_.resize(size_t(std::min<uint64_t>(magic_read_bytes, size_ - start)));
+        read_runs(magic_.data(), start, magic_.size(), 0, 0, around_runs_);
+        const size_t got = !around_runs_.empty() && around_runs_.front().first == 0 ? around_runs_.front().second : 0;
+        if (got == 0) return;
+        std::string description = describer_.describe(magic_.data(), got);
         if (description.empty() || description == "data") return;
         if (description.size() > kept_description_bytes) {
             size_t end = kept_description_bytes;
@@ -248,16 +270,21 @@ private:
     }
 
     int fd_;
+    LiteralFinder finder_;
     const std::atomic<bool>& cancel_;
     const std::function<void(const EmbeddedScanProgress&)>& progress_;
     uint64_t block_;
     std::chrono::milliseconds report_every_;
     std::chrono::steady_clock::time_point last_report_;
     MagicDescriber describer_;
-    hs_scratch_t* scratch_ = nullptr;
     uint64_t size_ = 0;
     size_t longest_ = 1;
     bool skip_holes_ = true;
+    bool mappable_ = true;
+    static constexpr uint64_t sector = 512;  // the step past a read that failed
+    Runs runs_;         // of the block
+    Runs around_runs_;  // of the bytes read for a check or for libmagic
+    uint64_t unreadable_ = 0;
     uint64_t extent_first_ = 0;
     uint64_t extent_end_ = 0;
     std::vector<EmbeddedFile> files_;
@@ -274,9 +301,13 @@ private:
 
 EmbeddedScanOutcome scan_embedded(int fd, const std::atomic<bool>& cancel,
                                   const std::function<void(const EmbeddedScanProgress&)>& progress, size_t block_bytes,
-                                  std::chrono::milliseconds report_every) {
-    Scan scan(fd, cancel, progress, block_bytes, report_every);
+                                  std::chrono::milliseconds report_every, LiteralEngine engine) {
+    Scan scan(fd, cancel, progress, block_bytes, report_every, engine);
     return scan.run();
+}
+
+void drop_past_end(std::vector<EmbeddedFile>& files, uint64_t size) {
+    std::erase_if(files, [&](const EmbeddedFile& f) { return f.signature_at + f.signature_length > size; });
 }
 
 int64_t step_embedded(const std::vector<EmbeddedFile>& files, int64_t current, uint64_t position, bool past,

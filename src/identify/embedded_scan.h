@@ -1,5 +1,7 @@
 #pragma once
 
+#include "identify/literal_engine.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -26,7 +28,8 @@ struct EmbeddedScanOutcome {
     enum class Kind { Done, Cancelled, Failed };
     Kind kind = Kind::Done;
     std::vector<EmbeddedFile> files;  // by start; one per start
-    uint64_t file_size = 0;           // as the scan found it
+    uint64_t file_size = 0;           // as the scan found it, at its end
+    uint64_t unreadable = 0;          // bytes that could not be read, and were passed over
     std::string error;
 };
 
@@ -36,7 +39,7 @@ inline constexpr size_t most_embedded_files = size_t{1} << 14;
 inline constexpr size_t kept_description_bytes = 64;
 
 // Finds the embedded files of the open file `fd` in one pass: every
-// signature of the built-in table at once, over blocks of `block_bytes`
+// signature of the built-in table at once (by `engine`), over blocks of `block_bytes`
 // scanned in place through a mapping where they are in the page cache and
 // read into a buffer where they are not, skipping holes. A candidate whose
 // quick check passes is confirmed by libmagic from 64 KiB read at its start
@@ -44,11 +47,19 @@ inline constexpr size_t kept_description_bytes = 64;
 // `cancel`; calls `progress` at most every `report_every`. Memory is
 // libmagic's database, a block's mapping or buffer and 64 KiB, whatever the
 // file's size: 1 MiB blocks keep the scan's share of resident memory small
-// at the same speed.
+// at the same speed. A read that fails is tried again in sectors: the bytes
+// that cannot be read match nothing and are counted, and the scan goes on. A
+// file that shrinks is scanned to its new end, and a file whose signature
+// does not lie wholly within the file as it is at the scan's end is dropped.
 EmbeddedScanOutcome scan_embedded(int fd, const std::atomic<bool>& cancel,
                                   const std::function<void(const EmbeddedScanProgress&)>& progress,
                                   size_t block_bytes = size_t{1} << 20,
-                                  std::chrono::milliseconds report_every = std::chrono::milliseconds(50));
+                                  std::chrono::milliseconds report_every = std::chrono::milliseconds(50),
+                                  LiteralEngine engine = LiteralEngine::Prefilter);
+
+// Drops the files whose signature does not lie wholly within `size` bytes:
+// what a scan found past the end of a file that has shrunk since.
+void drop_past_end(std::vector<EmbeddedFile>& files, uint64_t size);
 
 // The embedded file `}` (forward) or `{` reaches, wrapping around at the
 // ends; -1 when there is none. From `current` when the view stands on that

@@ -47,6 +47,8 @@ std::vector<StatusSegment> scan_progress(const EmbeddedScanProgress& progress) {
     return {{"scan", text}, {"Esc", "cancels"}};
 }
 
-std::vector<StatusSegment> scan_count(size_t files) {
-    return {{"embedded", std::to_string(files) + (files == 1 ? " file" : " files")}};
+std::vector<StatusSegment> scan_count(size_t files, uint64_t unreadable) {
+    std::vector<StatusSegment> segments{{"embedded", std::to_string(files) + (files == 1 ? " file" : " files")}};
+    if (unreadable > 0) segments.push_back({"cannot read", hex_offset(unreadable) + " bytes"});
+    return segments;
 }

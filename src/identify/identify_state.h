@@ -52,6 +52,7 @@ std::string type_value(const TypeWorker::State& state);
 // The label line on reaching an embedded file: "gzip compressed data, from Unix at 40".
 std::string embedded_label(const EmbeddedFile& file);
 // The status line's segment while a scan runs ("scan 37%, 3 found  Esc
-// cancels"), and the count it leaves ("embedded 20 files").
+// cancels"), and the count it leaves ("embedded 20 files", then "cannot
+// read 200 bytes" when some could not be read).
 std::vector<StatusSegment> scan_progress(const EmbeddedScanProgress& progress);
-std::vector<StatusSegment> scan_count(size_t files);
+std::vector<StatusSegment> scan_count(size_t files, uint64_t unreadable = 0);

@@ -73,6 +73,7 @@ bool plausible(const Signature& signature, const uint8_t* p, size_t before, size
     // Bytes the check needs from the literal on; a check that needs bytes
     // before it asks for them itself.
     const auto has = [&](size_t n) { return after >= n; };
+    if (!has(signature.bytes.size())) return false;
     switch (signature.check) {
         case C::None: return true;
         case C::Cpio: {
@@ -102,9 +103,10 @@ bool plausible(const Signature& signature, const uint8_t* p, size_t before, size
             return be16(p + 4) == 0x43 || be16(p + 4) == 0x84;
         case C::Elf: return has(16) && (p[4] == 1 || p[4] == 2) && (p[5] == 1 || p[5] == 2) && p[6] == 1;
         case C::Pe: {
+            // The header's offset is the file's word: bounded before it is followed.
             if (!has(0x40)) return false;
-            const uint32_t pe = le32(p + 0x3c);
-            return pe >= 0x40 && pe + 4 <= after && same(p + pe, "PE\0\0"sv);
+            const uint64_t pe = le32(p + 0x3c);
+            return pe >= 0x40 && pe <= after && after - pe >= 4 && same(p + pe, "PE\0\0"sv);
         }
         case C::MachO: {
             if (!has(28)) return false;

@@ -2,6 +2,7 @@
 #include "identify/embedded_scan.h"
 #include "identify/identify_state.h"
 #include "identify/identify_workers.h"
+#include "identify/literal_finder.h"
 #include "identify/magic_describer.h"
 #include "identify/signatures.h"
 #include "identify/type_worker.h"
@@ -14,8 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <tuple>
 
 namespace {
@@ -42,10 +46,12 @@ std::vector<uint8_t> tar_header() {
     return header;
 }
 
-EmbeddedScanOutcome scan(const TempFile& file, size_t block) {
+EmbeddedScanOutcome scan(const TempFile& file, size_t block,
+                         LiteralFinder::Engine engine = LiteralFinder::Engine::Prefilter) {
     const int fd = ::open(file.path().c_str(), O_RDONLY);
     std::atomic<bool> cancel{false};
-    EmbeddedScanOutcome outcome = scan_embedded(fd, cancel, [](const EmbeddedScanProgress&) {}, block);
+    EmbeddedScanOutcome outcome =
+        scan_embedded(fd, cancel, [](const EmbeddedScanProgress&) {}, block, std::chrono::milliseconds(50), engine);
     ::close(fd);
     return outcome;
 }
@@ -75,7 +81,8 @@ protected:
 
 TEST_F(PlantedFile, FindsEachPlantedFileOnceWithLibmagicsDescription) {
     for (size_t block : {size_t{64} << 10, size_t{4} << 20}) {
-        const EmbeddedScanOutcome outcome = scan(file, block);
+        const EmbeddedScanOutcome outcome =
+            scan(file, block, block > MiB ? LiteralFinder::Engine::Hyperscan : LiteralFinder::Engine::Prefilter);
         ASSERT_EQ(outcome.kind, EmbeddedScanOutcome::Kind::Done);
         ASSERT_EQ(outcome.files.size(), starts.size()) << block;
         for (size_t i = 0; i < starts.size(); ++i) EXPECT_EQ(outcome.files[i].start, starts[i]) << i;
@@ -93,6 +100,131 @@ TEST_F(PlantedFile, FindsEachPlantedFileOnceWithLibmagicsDescription) {
     const uint8_t header[16] = {'E', 'F', 'I', ' ', 'P', 'A', 'R', 'T', 0, 0, 1, 0, 92, 0, 0, 0};
     ASSERT_EQ(gpt.bytes, "EFI PART");
     EXPECT_TRUE(plausible(gpt, header, 512, sizeof header));
+}
+
+// Both engines find every literal of the table where a plain comparison at
+// each position does: planted at random places (the last bytes among
+// them, where the prefilter's step does not reach), by chance in random
+// bytes (the 2-byte ones), and in bytes that the literals' nibbles make
+// likely to pass the prefilter's tables.
+TEST(LiteralFinder, FindsWhatAComparisonAtEachPositionFinds) {
+    const std::vector<std::string_view> literals = [] {
+        std::vector<std::string_view> l;
+        for (const Signature& s : signatures()) l.push_back(s.bytes);
+        return l;
+    }();
+    std::vector<uint8_t> likely;  // bytes of the literals, mixed
+    for (std::string_view l : literals) likely.insert(likely.end(), l.begin(), l.end());
+    std::mt19937 random(5);
+    using Found = std::vector<std::pair<size_t, unsigned>>;
+    for (LiteralFinder::Engine engine : {LiteralFinder::Engine::Prefilter, LiteralFinder::Engine::Hyperscan}) {
+        LiteralFinder finder(literals, engine);
+        ASSERT_EQ(finder.error(), "");
+        for (size_t size : {size_t{0}, size_t{2}, size_t{17}, size_t{18}, size_t{19}, size_t{333}, size_t{1} << 18}) {
+            std::vector<uint8_t> data = random_bytes(size, unsigned(size));
+            if (size > 1000) {
+                for (size_t i = 0; i < size / 4; ++i) data[size / 2 + i] = likely[random() % likely.size()];
+            }
+            for (size_t i = 0; i < literals.size() && size > 0; ++i) {
+                const std::string_view l = literals[(i * 7) % literals.size()];
+                if (l.size() > size) continue;
+                // Apart from one another where there is room, so that each is found.
+                const size_t slot = size > 1000 ? size / literals.size() : size;
+                const size_t at = i == 0 ? size - l.size() : (size > 1000 ? i * slot : 0) + random() % (slot - l.size() + 1);
+                std::copy(l.begin(), l.end(), data.begin() + at);
+            }
+            for (size_t starts : {size, size - std::min<size_t>(size, 5)}) {
+                Found expected, found;
+                for (size_t at = 0; at < starts; ++at) {
+                    for (unsigned i = 0; i < literals.size(); ++i) {
+                        if (size - at >= literals[i].size() &&
+                            std::memcmp(literals[i].data(), data.data() + at, literals[i].size()) == 0) {
+                            expected.push_back({at, i});
+                        }
+                    }
+                }
+                finder.find(data.data(), size, starts,
+                            [](void* c, unsigned index, size_t at) { static_cast<Found*>(c)->push_back({at, index}); },
+                            &found);
+                std::sort(found.begin(), found.end());
+                EXPECT_EQ(found, expected) << int(engine) << " " << size << " " << starts;
+                if (size > 1000) {
+                    EXPECT_GT(expected.size(), literals.size());
+                }
+            }
+        }
+    }
+}
+
+// Reads failing on a stretch inside the xz file's first 64 KiB (the read
+// shim linked into these tests): the scan reads around it, finds every
+// file it found before, libmagic describes the xz file from the bytes
+// before the stretch, and a signature inside the stretch is not found.
+TEST_F(PlantedFile, UnreadableStretchesAreReadAroundAndCounted) {
+    const uint64_t first = 2 * MiB + 8 * KiB, end = first + 1024;
+    file.write_at(first + 512, gzip);
+    setenv("QUIRN_UNREADABLE", (file.path() + ":" + std::to_string(first) + ":" + std::to_string(end)).c_str(), 1);
+    for (size_t block : {size_t{64} << 10, size_t{4} << 20}) {
+        const EmbeddedScanOutcome outcome = scan(file, block);
+        ASSERT_EQ(outcome.kind, EmbeddedScanOutcome::Kind::Done) << outcome.error;
+        ASSERT_EQ(outcome.files.size(), starts.size()) << block;
+        for (size_t i = 0; i < starts.size(); ++i) EXPECT_EQ(outcome.files[i].start, starts[i]) << i;
+        EXPECT_EQ(outcome.files[3].description.rfind("XZ compressed data", 0), 0u);
+        EXPECT_EQ(outcome.unreadable, end - first) << block;
+    }
+    unsetenv("QUIRN_UNREADABLE");
+    EXPECT_EQ(scan(file, 64 << 10).unreadable, 0u);
+}
+
+// A file cut while it is scanned: what was found past its new end is
+// dropped, and the size is the new one.
+TEST(EmbeddedScan, AFileThatShrinksKeepsNoFilePastItsEnd) {
+    TempFile file(random_bytes(4 * MiB, 13));
+    for (uint64_t at = 500000; at < 4 * MiB; at += MiB) file.write_at(at, gzip);
+    const int fd = ::open(file.path().c_str(), O_RDONLY);
+    std::atomic<bool> cancel{false};
+    const EmbeddedScanOutcome outcome = scan_embedded(
+        fd, cancel, [&](const EmbeddedScanProgress& progress) {
+            if (progress.position >= 2 * MiB) file.resize(MiB);
+        },
+        64 << 10, std::chrono::milliseconds(0));
+    ::close(fd);
+    ASSERT_EQ(outcome.kind, EmbeddedScanOutcome::Kind::Done);
+    ASSERT_EQ(outcome.files.size(), 1u);
+    EXPECT_EQ(outcome.files[0].start, 500000u);
+    EXPECT_EQ(outcome.file_size, MiB);
+}
+
+// The checks follow offsets the file gives only within the bytes at hand:
+// a PE header offset of fffffffc once wrapped a 32-bit bound and read 4 GiB
+// past the block.
+TEST(EmbeddedScan, QuickChecksFollowTheFilesOffsetsOnlyWithinTheBytes) {
+    const Signature& pe = *std::find_if(signatures().begin(), signatures().end(),
+                                        [](const Signature& s) { return s.check == Signature::Check::Pe; });
+    const struct {
+        uint32_t header;
+        size_t after;
+        bool plausible;
+    } cases[] = {
+        {0xfffffffc, 4096, false}, {0xffffffff, 4096, false}, {0x80, 4096, true},
+        {0x80, 0x84, true},        {0x80, 0x83, false},       {0x3c, 4096, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> bytes(c.after, 0);
+        bytes[0] = 'M';
+        bytes[1] = 'Z';
+        for (int i = 0; i < 4; ++i) bytes[0x3c + i] = uint8_t(c.header >> (8 * i));
+        if (c.header + uint64_t{4} <= c.after) std::copy_n("PE\0\0", 4, bytes.begin() + c.header);
+        EXPECT_EQ(plausible(pe, bytes.data(), 0, bytes.size()), c.plausible) << std::hex << c.header << " " << c.after;
+    }
+    std::vector<uint8_t> far(4096, 0);
+    far[0] = 'M';
+    far[1] = 'Z';
+    for (int i = 0; i < 4; ++i) far[0x3c + i] = 0xff - (i == 0 ? 3 : 0);
+    TempFile file(far);
+    const EmbeddedScanOutcome outcome = scan(file, 4096);
+    EXPECT_EQ(outcome.kind, EmbeddedScanOutcome::Kind::Done);
+    EXPECT_TRUE(outcome.files.empty());
 }
 
 // `}` and `{` walk the files in order from where the view stands, and wrap.
