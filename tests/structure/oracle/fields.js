@@ -84,6 +84,22 @@ function camel(id) {
   return id.split('_').map((s) => s.charAt(0).toUpperCase() + s.slice(1)).join('');
 }
 
+// The generated classes name members in lower camel case: the description's
+// own names are found again from every id it declares.
+function memberNames(spec) {
+  const names = new Map();
+  names.instanceOrder = new Map();   // class name -> its instances' names, as declared
+  const lowerCamel = (id) => id.replace(/_([a-z0-9])/g, (_, c) => c.toUpperCase());
+  (function walk(type, name) {
+    if (!type || typeof type !== 'object') return;
+    names.instanceOrder.set(camel(name), Object.keys(type.instances || {}).map(lowerCamel));
+    for (const attr of type.seq || []) if (attr && attr.id) names.set(lowerCamel(attr.id), attr.id);
+    for (const id of Object.keys(type.instances || {})) names.set(lowerCamel(id), id);
+    for (const [sub, subType] of Object.entries(type.types || {})) walk(subType, sub);
+  })(spec, spec.meta.id);
+  return names;
+}
+
 function hex(bytes) {
   return Buffer.from(bytes.buffer, bytes.byteOffset, Math.min(bytes.length, MAX_BYTES)).toString('hex');
 }
@@ -125,8 +141,9 @@ function json(v) {
 }
 
 class Printer {
-  constructor(fileBuffer, namespace) {
+  constructor(fileBuffer, namespace, names) {
     this.fileBuffer = fileBuffer;
+    this.names = names;
     this.namespace = namespace;
     this.failed = false;
     this.out = [];
@@ -205,25 +222,32 @@ class Printer {
     this.emit(line);
   }
 
+  name(member) {
+    return this.names.get(member) || member;
+  }
+
   struct(obj, prefix, stream) {
     const debug = obj._debug || {};
     for (const name of Object.keys(debug)) {
       if (name.startsWith('_m_')) continue;
-      this.field(prefix + name, obj[name], debug[name], stream);
+      this.field(prefix + this.name(name), obj[name], debug[name], stream);
     }
     const proto = Object.getPrototypeOf(obj);
-    for (const name of Object.getOwnPropertyNames(proto)) {
+    const declared = this.names.instanceOrder.get(obj.constructor.name);
+    const getters = Object.getOwnPropertyNames(proto);
+    if (declared) getters.sort((a, b) => declared.indexOf(a) - declared.indexOf(b));
+    for (const name of getters) {
       const d = Object.getOwnPropertyDescriptor(proto, name);
       if (!d.get || name.startsWith('_')) continue;
       let v;
       try {
         v = obj[name];
       } catch (e) {
-        this.error(prefix + name, debug['_m_' + name], stream, String(e.message || e));
+        this.error(prefix + this.name(name), debug['_m_' + name], stream, String(e.message || e));
         continue;
       }
       if (v === undefined || v === null) continue;
-      this.field(prefix + name, v, debug['_m_' + name] || {}, stream);
+      this.field(prefix + this.name(name), v, debug['_m_' + name] || {}, stream);
     }
   }
 }
@@ -250,7 +274,7 @@ async function main() {
   const stream = new KaitaiStream(new Uint8Array(data.buffer, data.byteOffset, data.length));
   const fileBuffer = stream._buffer;
   const root = new Top(stream);
-  const printer = new Printer(fileBuffer, namespace);
+  const printer = new Printer(fileBuffer, namespace, memberNames(spec));
   let failure;
   try {
     root._read();
