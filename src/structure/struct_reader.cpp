@@ -244,8 +244,11 @@ void StructureEngine::read_one(StructObj& obj, const Attr& a, const StreamPtr& i
             }
         }
         if (!chosen) {
+            // No case and no size: nothing is read, and the field stays where it would be.
             if (!a.size && !a.size_eos) {
-                s.state = Slot::State::Absent;
+                bitpos = align8(bitpos);
+                s.offset = bitpos / 8;
+                s.size = 0;
                 return;
             }
             t.kind = TypeRef::Kind::None;
