@@ -277,10 +277,10 @@ Value StructureEngine::call(const Value& v, const Expr& e, const Ctx& ctx, const
 
 Value StructureEngine::binary(const std::string& op, const Value& a, const Value& b, const SourceMark& at) {
     using K = Value::Kind;
-    const bool ints = (a.kind == K::Int || a.kind == K::Bool) && (b.kind == K::Int || b.kind == K::Bool);
+    const bool ints = a.kind == K::Int && b.kind == K::Int;
     const bool nums = (a.kind == K::Int || a.kind == K::Float) && (b.kind == K::Int || b.kind == K::Float);
     if (op == "and" || op == "or") fail(at, "internal: and/or");
-    if (ints && a.kind == K::Bool && b.kind == K::Bool && (op == "==" || op == "!=" || op == "&" || op == "|" || op == "^")) {
+    if (a.kind == K::Bool && b.kind == K::Bool && (op == "==" || op == "!=" || op == "&" || op == "|" || op == "^")) {
         const bool x = a.i != 0, y = b.i != 0;
         if (op == "==") return Value::boolean(x == y);
         if (op == "!=") return Value::boolean(x != y);

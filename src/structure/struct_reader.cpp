@@ -169,21 +169,19 @@ void StructureEngine::read_attr(StructObj& obj, const Attr& a, const StreamPtr& 
     if (a.repeat == Attr::Repeat::Expr) {
         const Int128 n = eval_int(a.repeat_expr, ctx);
         if (n < 0) stop_at(io, s.offset, "repeat count " + std::to_string(static_cast<long long>(n)) + " at " + path);
-        if (n > static_cast<Int128>(limits_.max_elements))
-            stop_at(io, s.offset, "repeat count " + std::to_string(static_cast<unsigned long long>(n)) +
-                                      " past the element limit " + std::to_string(limits_.max_elements) + " at " +
-                                      path);
+        if (n > (Int128(1) << 62)) stop_at(io, s.offset, "repeat count too large at " + path);
         arr->count = static_cast<uint64_t>(n);
     }
     if (!bits) arr->elem_size = fixed_size(a, false);
+    // Elements of one size are addressed, so only a walk is bounded.
+    if (arr->count && *arr->count > limits_.max_elements && !arr->elem_size)
+        stop_at(io, s.offset, "repeat count " + std::to_string(*arr->count) + " past the element limit " +
+                                  std::to_string(limits_.max_elements) + " at " + path + " (--max-elements raises it)");
     if (arr->elem_size && *arr->elem_size > 0 && a.repeat != Attr::Repeat::Until) {
         const uint64_t size = *arr->elem_size;
         const uint64_t room = (io->size - std::min(io->size, bitpos / 8)) / size;
         if (a.repeat == Attr::Repeat::Eos) {
             const uint64_t rest = io->size - std::min(io->size, bitpos / 8);
-            if (room > limits_.max_elements)
-                stop_at(io, s.offset, std::to_string(room) + " elements past the element limit " +
-                                          std::to_string(limits_.max_elements) + " at " + path);
             arr->count = room + (rest % size ? 1 : 0);
         }
         if (*arr->count <= room) {
