@@ -299,7 +299,7 @@ private:
                 for (const auto& c : cases) {
                     SourceExpr key;
                     if (scalar(c.first) != "_") key = expr(c.first);
-                    a.type.cases.emplace_back(std::move(key), parse_type_name(c.second, scalar(c.second)));
+                    a.type.cases.push_back(SwitchCase{std::move(key), parse_type_name(c.second, scalar(c.second))});
                 }
             } else {
                 a.type = parse_type_name(t, scalar(t));
@@ -446,7 +446,7 @@ private:
                 fail(r.mark, "type '" + r.user_name + "' takes " + std::to_string(r.user->params.size()) +
                                  " arguments, not " + std::to_string(r.user_args.size()));
         } else if (r.kind == TypeRef::Kind::Switch) {
-            for (auto& c : r.cases) resolve_ref(t, c.second);
+            for (auto& c : r.cases) resolve_ref(t, c.type);
         }
     }
 
@@ -487,8 +487,14 @@ std::string read_file(const std::string& path) {
 std::unique_ptr<Description> load_description(const std::string& yaml_text, const std::string& file,
                                               const std::vector<std::string>& folders) {
     const std::filesystem::path p(file);
-    return Loader(p.filename().string(), p.parent_path().empty() ? "." : p.parent_path().string(), folders, 0)
-        .load(yaml_text);
+    try {
+        return Loader(p.filename().string(), p.parent_path().empty() ? "." : p.parent_path().string(), folders, 0)
+            .load(yaml_text);
+    } catch (const YAML::Exception& e) {
+        // A node of the wrong kind where a map or list was expected.
+        throw DescriptionError(p.filename().string() + ":" + std::to_string(e.mark.line + 1) + ":" +
+                               std::to_string(e.mark.column + 1) + ": " + e.msg);
+    }
 }
 
 std::unique_ptr<Description> load_description_file(const std::string& path,
