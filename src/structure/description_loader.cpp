@@ -1,4 +1,5 @@
 #include "structure/description_loader.h"
+#include "structure/interpreter.h"
 #include "structure/type_lookup.h"
 
 #include <yaml-cpp/yaml.h>
@@ -120,7 +121,10 @@ private:
             if (v != "le" && v != "be") fail(b, "bit-endian is le or be, not '" + v + "'");
             t.big_bits = v == "be";
         }
-        if (meta["encoding"]) t.encoding = scalar(meta["encoding"]);
+        if (meta["encoding"]) {
+            t.encoding = scalar(meta["encoding"]);
+            if (!known_encoding(t.encoding)) fail(meta["encoding"], "unknown encoding '" + t.encoding + "'");
+        }
     }
 
     void read_type(const YAML::Node& n, TypeDef& t, bool top) {
@@ -343,7 +347,10 @@ private:
                 fail(r, "repeat is eos, expr or until, not '" + v + "'");
             }
         }
-        if (n["encoding"]) a.encoding = scalar(n["encoding"]);
+        if (n["encoding"]) {
+            a.encoding = scalar(n["encoding"]);
+            if (!known_encoding(a.encoding)) fail(n["encoding"], "unknown encoding '" + a.encoding + "'");
+        }
         if (n["terminator"]) a.terminator = byte_value(n["terminator"]);
         if (n["pad-right"]) a.pad_right = byte_value(n["pad-right"]);
         if (n["consume"]) a.consume = boolean(n["consume"]);

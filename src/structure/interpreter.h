@@ -174,8 +174,9 @@ private:
 };
 
 // Text of bytes in an encoding, as UTF-8; a sequence that is not valid
-// becomes U+FFFD.
+// becomes U+FFFD. An encoding iconv does not know throws ParseStop.
 std::string decode_text(const std::string& bytes, const std::string& encoding);
 // zlib's inflate of `in`, at most `limit` bytes out; throws std::runtime_error.
+bool known_encoding(const std::string& encoding);
 std::vector<uint8_t> inflate_bytes(const std::string& in, uint64_t limit);
 std::string hex_bytes(const std::string& bytes, const char* separator);

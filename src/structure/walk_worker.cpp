@@ -46,6 +46,8 @@ StructureWalkWorker::Body structure_walk(std::shared_ptr<const Description> desc
                 }
             } catch (const ParseStop& p) {
                 state.message = p.message;
+            } catch (const std::exception& e) {
+                state.message = e.what();
             }
             engine->set_walk_hooks(nullptr, nullptr);
         }

@@ -110,6 +110,8 @@ TEST(StructureDescriptions, RefusedWithFileLineAndColumn) {
          "t.ksy:4:11: type 'x' takes 0 arguments, not 1"},
         {"meta: {id: t}\nseq: [\n", "t.ksy:3:1: end of sequence flow not found"},
         {"seq: []\n", "t.ksy:1:1: meta/id missing"},
+        {"meta: {id: t}\nseq:\n  - id: c\n    size: 2\n    type: str\n    encoding: KLINGON\n",
+         "t.ksy:6:15: unknown encoding 'KLINGON'"},
     };
     for (const auto& [yaml, want] : cases) {
         try {
