@@ -20,6 +20,8 @@ install(FILES ${DOC_OUT}/quirn.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES data/quirn.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/quirn.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES data/io.github.quirn.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY data/formats/ DESTINATION ${CMAKE_INSTALL_DATADIR}/quirn/formats
+        FILES_MATCHING PATTERN "*.ksy")
 install(FILES data/copyright ${DOC_OUT}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)

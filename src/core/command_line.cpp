@@ -2,6 +2,7 @@
 
 #include "render/charsets.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 
@@ -66,15 +67,27 @@ CommandLine parse_command_line(int argc, char** argv) {
             options_ended = true;
             continue;
         }
-        for (const char* name : {"--at", "--select", "--charset", "--shift"}) {
+        if (std::strcmp(argument, "--fields") == 0) {
+            line.action = CommandLine::Action::Fields;
+            continue;
+        }
+        for (const char* name : {"--at", "--select", "--charset", "--shift", "--format", "--max-elements"}) {
             if (std::strcmp(argument, name) == 0 && i + 1 == argc) return refuse(std::string(name) + " needs a value");
         }
-        std::string charset_option;
+        std::string charset_option, format_option, limit_option, limit;
+        if (take_option("--max-elements", argc, argv, i, limit_option, limit)) {
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(limit.c_str(), &end, 10);
+            if (limit.empty() || *end || n == 0 || limit[0] == '-') return refuse("--max-elements needs a count above 0");
+            line.max_elements = n;
+            continue;
+        }
         const struct {
             const char* name;
             std::string& option;
             std::string& value;
-        } valued[] = {{"--at", line.start.at_option, line.start.at},
+        } valued[] = {{"--format", format_option, line.format},
+                      {"--at", line.start.at_option, line.start.at},
                       {"--select", line.start.select_option, line.start.select},
                       {"--charset", charset_option, line.charset},
                       {"--shift", line.start.shift_option, line.start.shift}};
@@ -99,6 +112,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     }
     if (!line.charset.empty() && !charset_named(line.charset)) {
         return refuse("unknown character set " + line.charset + " (" + charset_list() + ")");
+    }
+    if (line.action == CommandLine::Action::Fields) {
+        if (!line.path) return refuse("--fields needs a file");
+        if (line.second_path) return refuse("--fields takes one file");
+        return line;
     }
     if (!line.start.shift_option.empty() && line.path && !line.second_path) return refuse("--shift needs two files");
     if (line.path) line.action = CommandLine::Action::View;
@@ -177,6 +195,9 @@ const std::vector<std::string>& help_lines() {
         "  --select RANGE           select RANGE (A..B, B included, or A..+N) and show it",
         "  --charset NAME           bytes 128 to 255 as " + charset_list(),
         "  --shift N                with two files: compare byte x of the first with byte",
+        "                           x + N of the second (any go-to form, -N for a negative)",
+        "  --fields FILE            print its fields as JSON Lines (--at: those at EXPR)",
+        "  --format NAME|PATH|none  their description; --max-elements N bounds a repeat",
         "                           x + N of the second (N in any go-to form, or -N)",
         "  --                       the next argument is the file, whatever its name",
         "  -h, --help               this text",

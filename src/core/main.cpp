@@ -1,5 +1,6 @@
 #include "core/application.h"
 #include "core/command_line.h"
+#include "core/fields_command.h"
 #include "work/worker_threads.h"
 
 #include <exception>
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Error:
             std::cerr << line.error << "\n";
             return 2;
+        case CommandLine::Action::Fields:
+            return run_fields(line, std::cout, std::cerr);
         case CommandLine::Action::View:
             break;
     }

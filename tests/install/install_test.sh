@@ -16,7 +16,22 @@ usr/share/doc/quirn/changelog.gz
 usr/share/doc/quirn/copyright
 usr/share/icons/hicolor/scalable/apps/quirn.svg
 usr/share/man/man1/quirn.1.gz
-usr/share/metainfo/io.github.quirn.metainfo.xml"
+usr/share/metainfo/io.github.quirn.metainfo.xml
+usr/share/quirn/formats/archive/gzip.ksy
+usr/share/quirn/formats/archive/tar.ksy
+usr/share/quirn/formats/archive/zip.ksy
+usr/share/quirn/formats/audio/wav.ksy
+usr/share/quirn/formats/database/sqlite.ksy
+usr/share/quirn/formats/disk/gpt.ksy
+usr/share/quirn/formats/disk/mbr.ksy
+usr/share/quirn/formats/executable/elf.ksy
+usr/share/quirn/formats/filesystem/ext4.ksy
+usr/share/quirn/formats/filesystem/fat.ksy
+usr/share/quirn/formats/image/bmp.ksy
+usr/share/quirn/formats/image/gif.ksy
+usr/share/quirn/formats/image/jpeg.ksy
+usr/share/quirn/formats/image/png.ksy
+usr/share/quirn/formats/network/pcap.ksy"
 
 DESTDIR="$stage/root" cmake --install "$build" --prefix /usr >/dev/null
 installed=$(cd "$stage/root" && find . -type f | sed 's|^\./||' | sort)
