@@ -1,6 +1,6 @@
 #include "core/fields_command.h"
 
-#include "find/goto_target.h"
+#include "base/goto_target.h"
 #include "structure/description_loader.h"
 #include "structure/fields_output.h"
 #include "structure/format_lookup.h"
