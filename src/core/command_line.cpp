@@ -2,6 +2,7 @@
 
 #include "render/charsets.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 
@@ -66,11 +67,23 @@ CommandLine parse_command_line(int argc, char** argv) {
             options_ended = true;
             continue;
         }
-        for (const char* name : {"--at", "--select", "--charset", "--shift"}) {
+        if (std::strcmp(argument, "--fields") == 0) {
+            line.action = CommandLine::Action::Fields;
+            continue;
+        }
+        for (const char* name : {"--at", "--select", "--charset", "--shift", "--format", "--max-elements"}) {
             if (std::strcmp(argument, name) == 0 && i + 1 == argc) return refuse(std::string(name) + " needs a value");
         }
-        std::string charset_option;
-        if (take_option("--at", argc, argv, i, line.start.at_option, line.start.at) ||
+        std::string charset_option, format_option, limit_option, limit;
+        if (take_option("--max-elements", argc, argv, i, limit_option, limit)) {
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(limit.c_str(), &end, 10);
+            if (limit.empty() || *end || n == 0 || limit[0] == '-') return refuse("--max-elements needs a count above 0");
+            line.max_elements = n;
+            continue;
+        }
+        if (take_option("--format", argc, argv, i, format_option, line.format) ||
+            take_option("--at", argc, argv, i, line.start.at_option, line.start.at) ||
             take_option("--select", argc, argv, i, line.start.select_option, line.start.select) ||
             take_option("--charset", argc, argv, i, charset_option, line.charset) ||
             take_option("--shift", argc, argv, i, line.start.shift_option, line.start.shift)) {
@@ -88,6 +101,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     }
     if (!line.charset.empty() && !charset_named(line.charset)) {
         return refuse("unknown character set " + line.charset + " (" + charset_list() + ")");
+    }
+    if (line.action == CommandLine::Action::Fields) {
+        if (!line.path) return refuse("--fields needs a file");
+        if (line.second_path) return refuse("--fields takes one file");
+        return line;
     }
     if (line.path) line.action = CommandLine::Action::View;
     return line;
@@ -166,6 +184,10 @@ const std::vector<std::string>& help_lines() {
         "  --charset NAME           bytes 128 to 255 as " + charset_list(),
         "  --shift N                with two files: compare byte x of the first with byte",
         "                           x + N of the second (any go-to form, -N for a negative)",
+        "  --fields FILE            print the file's fields as JSON Lines and exit",
+        "                           (with --at EXPR: only those holding that offset)",
+        "  --format NAME|PATH|none  the description of the file's structure",
+        "  --max-elements N         the most elements one repeat may have (10000000)",
         "  --                       the next argument is the file, whatever its name",
         "  -h, --help               this text",
         "  --version                the version",
