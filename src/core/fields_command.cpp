@@ -61,6 +61,9 @@ int run_fields(const CommandLine& line, std::ostream& out, std::ostream& err) {
     } catch (const ParseStop& p) {
         outcome.complete = false;
         outcome.message = p.message;
+    } catch (const std::exception& e) {
+        outcome.complete = false;
+        outcome.message = e.what();
     }
     out.flush();
     if (!outcome.complete) {

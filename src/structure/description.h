@@ -31,6 +31,7 @@ struct EnumDef {
 };
 
 struct TypeDef;
+struct SwitchCase;
 
 // What an attribute's `type` names: a built-in, a user type (resolved after
 // loading), or a switch between types.
@@ -46,8 +47,13 @@ struct TypeRef {
     std::vector<SourceExpr> user_args;  // `type: foo(1, bar)`
     // Switch:
     SourceExpr switch_on;
-    std::vector<std::pair<SourceExpr, TypeRef>> cases;  // `_` has an empty expression
+    std::vector<SwitchCase> cases;
     SourceMark mark;
+};
+
+struct SwitchCase {
+    SourceExpr key;  // empty for `_`
+    TypeRef type;
 };
 
 struct Validation {

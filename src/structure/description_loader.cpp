@@ -1,4 +1,5 @@
 #include "structure/description_loader.h"
+#include "structure/interpreter.h"
 #include "structure/type_lookup.h"
 
 #include <yaml-cpp/yaml.h>
@@ -120,7 +121,10 @@ private:
             if (v != "le" && v != "be") fail(b, "bit-endian is le or be, not '" + v + "'");
             t.big_bits = v == "be";
         }
-        if (meta["encoding"]) t.encoding = scalar(meta["encoding"]);
+        if (meta["encoding"]) {
+            t.encoding = scalar(meta["encoding"]);
+            if (!known_encoding(t.encoding)) fail(meta["encoding"], "unknown encoding '" + t.encoding + "'");
+        }
     }
 
     void read_type(const YAML::Node& n, TypeDef& t, bool top) {
@@ -299,7 +303,7 @@ private:
                 for (const auto& c : cases) {
                     SourceExpr key;
                     if (scalar(c.first) != "_") key = expr(c.first);
-                    a.type.cases.emplace_back(std::move(key), parse_type_name(c.second, scalar(c.second)));
+                    a.type.cases.push_back(SwitchCase{std::move(key), parse_type_name(c.second, scalar(c.second))});
                 }
             } else {
                 a.type = parse_type_name(t, scalar(t));
@@ -343,7 +347,10 @@ private:
                 fail(r, "repeat is eos, expr or until, not '" + v + "'");
             }
         }
-        if (n["encoding"]) a.encoding = scalar(n["encoding"]);
+        if (n["encoding"]) {
+            a.encoding = scalar(n["encoding"]);
+            if (!known_encoding(a.encoding)) fail(n["encoding"], "unknown encoding '" + a.encoding + "'");
+        }
         if (n["terminator"]) a.terminator = byte_value(n["terminator"]);
         if (n["pad-right"]) a.pad_right = byte_value(n["pad-right"]);
         if (n["consume"]) a.consume = boolean(n["consume"]);
@@ -446,7 +453,7 @@ private:
                 fail(r.mark, "type '" + r.user_name + "' takes " + std::to_string(r.user->params.size()) +
                                  " arguments, not " + std::to_string(r.user_args.size()));
         } else if (r.kind == TypeRef::Kind::Switch) {
-            for (auto& c : r.cases) resolve_ref(t, c.second);
+            for (auto& c : r.cases) resolve_ref(t, c.type);
         }
     }
 
@@ -487,8 +494,14 @@ std::string read_file(const std::string& path) {
 std::unique_ptr<Description> load_description(const std::string& yaml_text, const std::string& file,
                                               const std::vector<std::string>& folders) {
     const std::filesystem::path p(file);
-    return Loader(p.filename().string(), p.parent_path().empty() ? "." : p.parent_path().string(), folders, 0)
-        .load(yaml_text);
+    try {
+        return Loader(p.filename().string(), p.parent_path().empty() ? "." : p.parent_path().string(), folders, 0)
+            .load(yaml_text);
+    } catch (const YAML::Exception& e) {
+        // A node of the wrong kind where a map or list was expected.
+        throw DescriptionError(p.filename().string() + ":" + std::to_string(e.mark.line + 1) + ":" +
+                               std::to_string(e.mark.column + 1) + ": " + e.msg);
+    }
 }
 
 std::unique_ptr<Description> load_description_file(const std::string& path,

@@ -11,19 +11,22 @@ constexpr size_t shown_string_bytes = 1024;
 
 void json_string(std::string& out, const std::string& s) {
     out += '"';
-    for (const char c : s) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    size_t plain = 0;  // the start of the run of characters that need no escape
+    for (size_t i = 0; i < s.size(); i++) {
+        const unsigned char u = static_cast<unsigned char>(s[i]);
+        if (u != '"' && u != '\\' && u >= 0x20 && u != 0x7f) continue;
+        out.append(s, plain, i - plain);
+        plain = i + 1;
+        if (u == '"' || u == '\\') {
             out += '\\';
-            out += c;
-        } else if (u < 0x20 || u == 0x7f) {
+            out += static_cast<char>(u);
+        } else {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", u);
             out += buf;
-        } else {
-            out += c;
         }
     }
+    out.append(s, plain, s.size() - plain);
     out += '"';
 }
 
@@ -229,7 +232,9 @@ private:
 }  // namespace
 
 std::string field_json(const std::string& path, const Slot& s) {
-    std::string line = "{\"path\": ";
+    std::string line;
+    line.reserve(160);
+    line += "{\"path\": ";
     json_string(line, path);
     const bool extent = s.has_extent && s.stream;
     if (extent) line += ", \"offset\": " + std::to_string(s.stream->base + s.offset);

@@ -3,6 +3,8 @@
 #include "structure/description.h"
 #include "structure/value.h"
 
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -106,6 +108,16 @@ public:
     ~StructureEngine();
 
     StructObj& root() { return *root_; }
+    // A walk of variable-size elements checks `cancel` and calls `progress`
+    // every so many elements (for a worker: Esc, and the status line).
+    void set_walk_hooks(const std::atomic<bool>* cancel, std::function<void(const ArrayObj&)> progress) {
+        cancel_ = cancel;
+        progress_ = std::move(progress);
+    }
+    const std::atomic<bool>* cancel_flag() const { return cancel_; }
+    void report_progress(const ArrayObj& arr) const {
+        if (progress_) progress_(arr);
+    }
     const StructureLimits& limits() const { return limits_; }
     const Description& description() const { return *desc_; }
     ByteSource& file() { return *file_; }
@@ -157,11 +169,14 @@ private:
     std::shared_ptr<StructObj> root_;
     std::map<const TypeDef*, std::optional<uint64_t>> fixed_;
     std::map<const TypeDef*, bool> fixed_busy_;
+    const std::atomic<bool>* cancel_ = nullptr;
+    std::function<void(const ArrayObj&)> progress_;
 };
 
 // Text of bytes in an encoding, as UTF-8; a sequence that is not valid
-// becomes U+FFFD.
+// becomes U+FFFD. An encoding iconv does not know throws ParseStop.
 std::string decode_text(const std::string& bytes, const std::string& encoding);
 // zlib's inflate of `in`, at most `limit` bytes out; throws std::runtime_error.
+bool known_encoding(const std::string& encoding);
 std::vector<uint8_t> inflate_bytes(const std::string& in, uint64_t limit);
 std::string hex_bytes(const std::string& bytes, const char* separator);

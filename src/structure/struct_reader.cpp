@@ -697,8 +697,20 @@ void ArrayObj::walk(uint64_t through) {
             stop = p;
             throw p;
         }
-        if (walked % checkpoint_every == 0 && checkpoints.size() == walked / checkpoint_every)
+        if (walked % checkpoint_every == 0 && checkpoints.size() == walked / checkpoint_every) {
             checkpoints.push_back(bp);
+            if (walked % (checkpoint_every * 256) == 0 && walked > 0) {
+                if (const auto* cancel = engine->cancel_flag(); cancel && cancel->load(std::memory_order_relaxed)) {
+                    // Not kept as the array's end: the walk may be asked for again.
+                    ParseStop p;
+                    p.message = "the walk of " + path + " was stopped at element " + std::to_string(walked);
+                    p.stream = io;
+                    p.offset = bp / 8;
+                    throw p;
+                }
+                engine->report_progress(*this);
+            }
+        }
         Slot s;
         try {
             read_at(walked, bp, s);

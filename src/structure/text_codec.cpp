@@ -24,6 +24,15 @@ std::string iconv_name(const std::string& enc) {
 
 }  // namespace
 
+bool known_encoding(const std::string& encoding) {
+    const std::string name = iconv_name(encoding);
+    if (name == "UTF-8" || name == "ASCII") return true;
+    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv_close(cd);
+    return true;
+}
+
 std::string decode_text(const std::string& bytes, const std::string& encoding) {
     const std::string name = iconv_name(encoding);
     if (name == "UTF-8" || name == "ASCII") {
@@ -53,7 +62,11 @@ std::string decode_text(const std::string& bytes, const std::string& encoding) {
         return out;
     }
     iconv_t cd = iconv_open("UTF-8", name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("unknown encoding '" + encoding + "'");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        ParseStop p;
+        p.message = "unknown encoding '" + encoding + "'";
+        throw p;
+    }
     const size_t unit = name.rfind("UTF-16", 0) == 0 ? 2 : name.rfind("UTF-32", 0) == 0 ? 4 : 1;
     std::string out;
     char buf[4096];

@@ -4,11 +4,17 @@
 #include "structure/description_loader.h"
 #include "structure/field_tree.h"
 #include "structure/fields_output.h"
+#include "structure/format_lookup.h"
 #include "support/temp_file.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -104,6 +110,8 @@ TEST(StructureDescriptions, RefusedWithFileLineAndColumn) {
          "t.ksy:4:11: type 'x' takes 0 arguments, not 1"},
         {"meta: {id: t}\nseq: [\n", "t.ksy:3:1: end of sequence flow not found"},
         {"seq: []\n", "t.ksy:1:1: meta/id missing"},
+        {"meta: {id: t}\nseq:\n  - id: c\n    size: 2\n    type: str\n    encoding: KLINGON\n",
+         "t.ksy:6:15: unknown encoding 'KLINGON'"},
     };
     for (const auto& [yaml, want] : cases) {
         try {
@@ -300,3 +308,42 @@ TEST(StructureTree, FieldsByOffsetAndTheLeavesAroundThem) {
 }
 
 }  // namespace
+
+namespace {
+
+void write_text(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_TRUE(f);
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+TEST(StructureFormats, FoundByIdPathMimeTypeAndExtension) {
+    char first[] = "/tmp/quirn-formats-XXXXXX";
+    char second[] = "/tmp/quirn-formats-XXXXXX";
+    ASSERT_TRUE(mkdtemp(first) && mkdtemp(second));
+    const std::string a = first, b = second;
+    ASSERT_EQ(::mkdir((a + "/image").c_str(), 0700), 0);
+    write_text(a + "/image/png.ksy", "meta: {id: png, file-extension: png, xref: {mime: image/png}}\n");
+    write_text(b + "/pic.ksy", "meta: {id: pic, file-extension: [pic, PNG], xref: {mime: [image/x-pic]}}\n");
+    write_text(b + "/broken.ksy", "meta: [\n");
+    const std::vector<std::string> folders = {a, b};
+    std::string error;
+    EXPECT_EQ(find_format("image/png", folders, error), a + "/image/png.ksy");
+    EXPECT_EQ(find_format("pic", folders, error), b + "/pic.ksy");  // by meta/id
+    EXPECT_EQ(find_format("gif", folders, error), "");
+    EXPECT_EQ(error, "no description named gif");
+    EXPECT_EQ(choose_format("image/x-pic", "x.png", folders), b + "/pic.ksy");  // the MIME type first
+    EXPECT_EQ(choose_format("", "X.PNG", folders), a + "/image/png.ksy");      // then the first extension
+    EXPECT_EQ(choose_format("text/plain", "x.txt", folders), "");
+    ::setenv("QUIRN_FORMATS", (a + ":" + b).c_str(), 1);
+    ::setenv("XDG_DATA_HOME", "/nonexistent-home", 1);
+    ::setenv("XDG_DATA_DIRS", "/x:/y", 1);
+    EXPECT_EQ(format_folders(), (std::vector<std::string>{a, b, "/nonexistent-home/quirn/formats",
+                                                           "/x/quirn/formats", "/y/quirn/formats"}));
+    ::unsetenv("QUIRN_FORMATS");
+    std::filesystem::remove_all(a);
+    std::filesystem::remove_all(b);
+}
