@@ -83,11 +83,12 @@ def differences(expected, actual, limit=8):
                         if key not in got or key not in want or not same_value(want[key], got[key]):
                             found.append(f"{path}: {key} {got.get(key, '(none)')!r}, "
                                          f"the reference {want.get(key, '(none)')!r}")
-            if index < len(order) and order[index] != path and path in by_path and not found:
+            if index < len(order) and order[index] != path and not found:
                 found.append(f"{path}: printed at line {order.index(path) + 1}, the reference at {index + 1}")
         if len(found) >= limit:
             break
-    extra = [line.get("path") for line in actual if line.get("path") not in {w.get("path") for w in expected}]
+    known = {w.get("path") for w in expected}
+    extra = [line.get("path") for line in actual if line.get("path") not in known]
     if extra and len(found) < limit:
         found.append(f"{len(extra)} fields the reference has not, the first {extra[0]}")
     return found

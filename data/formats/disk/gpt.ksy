@@ -1,7 +1,7 @@
 meta:
   id: gpt
   title: GUID partition table (512-byte sectors)
-  file-extension: [img, gpt]
+  file-extension: gpt
   endian: le
 doc: |
   The protective MBR in sector 0, the primary header in sector 1, the

@@ -1,7 +1,7 @@
 meta:
   id: ext4
   title: ext2, ext3 and ext4 file systems (superblock and group descriptors)
-  file-extension: [img, ext2, ext3, ext4]
+  file-extension: [ext2, ext3, ext4]
   xref:
     mime: application/x-ext4-image
   endian: le

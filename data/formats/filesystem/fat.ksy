@@ -1,9 +1,9 @@
 meta:
   id: fat
   title: FAT12, FAT16 and FAT32 file systems (boot sector, tables, root directory)
-  file-extension: [img, fat, vfat]
+  file-extension: [fat, vfat, ima]
   xref:
-    mime: application/x-fat-image
+    mime: [application/x-ima, application/x-fat-image]
   endian: le
 doc: |
   The boot sector with its BIOS parameter block (the FAT32 form where

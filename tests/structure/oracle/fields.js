@@ -151,7 +151,8 @@ class Printer {
 
   emit(line) {
     const parts = Object.keys(line).map((k) => `${JSON.stringify(k)}: ${json(line[k])}`);
-    this.out.push(`{${parts.join(', ')}}`);
+    this.out.push(`{${parts.join(', ')}}\n`);
+    if (this.out.length >= 10000) this.flush();
   }
 
   enumLabel(enumName, v) {
@@ -222,6 +223,20 @@ class Printer {
     this.emit(line);
   }
 
+  flush() {
+    // Standard output may be a non-blocking pipe: a full pipe is waited out.
+    let data = Buffer.from(this.out.join(''));
+    this.out = [];
+    while (data.length) {
+      try {
+        data = data.subarray(fs.writeSync(1, data));
+      } catch (e) {
+        if (e.code !== 'EAGAIN') throw e;
+        Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, 1);
+      }
+    }
+  }
+
   name(member) {
     return this.names.get(member) || member;
   }
@@ -282,7 +297,7 @@ async function main() {
     failure = e;
   }
   printer.struct(root, '', { path: undefined, buffer: fileBuffer, base: stream.byteOffset });
-  process.stdout.write(printer.out.join('\n') + (printer.out.length ? '\n' : ''));
+  printer.flush();
   if (failure || printer.failed) {
     process.stderr.write(`${filePath}: ${failure ? failure.message || failure : 'a field failed'}\n`);
     process.exit(1);
