@@ -89,6 +89,9 @@ CommandLine parse_command_line(int argc, char** argv) {
     if (!line.charset.empty() && !charset_named(line.charset)) {
         return refuse("unknown character set " + line.charset + " (" + charset_list() + ")");
     }
+    if (line.path && line.second_path && std::strcmp(line.path, "-") == 0 && std::strcmp(line.second_path, "-") == 0) {
+        return refuse("standard input can be shown only once");
+    }
     if (line.path) line.action = CommandLine::Action::View;
     return line;
 }
@@ -131,6 +134,8 @@ const std::vector<std::string>& help_lines() {
         "  Ctrl+Shift+C             copy it in the other form",
         "  Ctrl+Alt+C               copy as hex, text, C array, base64, dump, Python",
         "  Ctrl+S                   save the selection to a file (asks for its name)",
+        "  #                        hash the selection, or the file, into the clipboard:",
+        "                           CRC-32, MD5, SHA-1, SHA-256, SHA-512 or XXH64",
         "  Ctrl+I                   show or hide the inspector: the bytes as values",
         "  Ctrl+M                   the file map in the scrollbar, on or off",
         "  Ctrl+T                   next character set: " + charset_list(),
@@ -166,6 +171,7 @@ const std::vector<std::string>& help_lines() {
         "  --charset NAME           bytes 128 to 255 as " + charset_list(),
         "  --shift N                with two files: compare byte x of the first with byte",
         "                           x + N of the second (any go-to form, -N for a negative)",
+        "  -                        standard input, in place of a file, as it arrives",
         "  --                       the next argument is the file, whatever its name",
         "  -h, --help               this text",
         "  --version                the version",
