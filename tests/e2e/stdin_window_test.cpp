@@ -78,7 +78,9 @@ TEST(StandardInput, FollowsAPipeAndHashesIt) {
     ASSERT_EQ(expected.kind, HashOutcome::Kind::Done);
     session.set_model_status(hash_result_line(HashKind::Sha256, 0, total, expected.digest, 60));
     ASSERT_TRUE(session.shows_model_page("hash_shown"));
-    if (std::system("command -v xclip >/dev/null") == 0) EXPECT_EQ(clipboard(), expected.digest);
+    if (std::system("command -v xclip >/dev/null") == 0) {
+        EXPECT_EQ(clipboard(), expected.digest);
+    }
 }
 
 }  // namespace

@@ -2,13 +2,21 @@
 // it, on random and on sparse data, and the refusals that keep a digest true.
 #include "hash/hash_kind.h"
 #include "hash/hash_range.h"
+#include "hash/hash_worker.h"
+#include "stdin/stdin_reader.h"
 #include "support/temp_file.h"
+#include "support/worker_notices_wait.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <thread>
+#include <iterator>
 
 namespace {
 
@@ -122,6 +130,59 @@ TEST(Hash, ResultLineKeepsAsManyDigitsAsFit) {
         {HashKind::Md5, 0, 0, "d41d8cd98f00b204e9800998ecf8427e", "md5 of 0 bytes: d41d8cd98f00b204e9800998ecf8427e"},
     };
     for (const auto& c : cases) EXPECT_EQ(hash_result_line(c.kind, c.first, c.end, c.digest, 60), c.line);
+}
+
+// The worker's last notice carries the digest; a second job stops the first,
+// whose notices then no longer count.
+TEST(Hash, WorkerReportsTheDigestOrTheCancel) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    const TempFile file(random_bytes(2 * MiB, 9));
+    const TempFile hole(uint64_t{1} << 40, 0, {1});
+    HashWorker worker;
+    worker.start({hole.path(), HashKind::Sha512, 0, uint64_t{1} << 40});
+    const uint64_t second = worker.start({file.path(), HashKind::Xxh64, 0, 2 * MiB});
+    HashWorker::State state = wait_for_end(worker, second);
+    EXPECT_EQ(state.outcome.kind, HashOutcome::Kind::Done);
+    EXPECT_EQ(state.outcome.digest, first_word_of("xxhsum -H1 " + file.path() + " 2>/dev/null"));
+    const uint64_t third = worker.start({hole.path(), HashKind::Sha512, 0, uint64_t{1} << 40});
+    worker.cancel();
+    state = wait_for_end(worker, third);
+    EXPECT_EQ(state.outcome.kind, HashOutcome::Kind::Cancelled);
+    SDL_Quit();
+}
+
+// Standard input through a pipe: the spool file holds every byte by the
+// notice of the end, and the count says so.
+TEST(StdinReader, KeepsAPipeWhole) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    StdinReader reader;
+    reader.open(fds[0]);
+    reader.start();
+    const std::vector<uint8_t> bytes = random_bytes(3 * MiB + 5, 4);
+    std::thread writer([&] {
+        for (size_t done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(fds[1], bytes.data() + done, std::min<size_t>(bytes.size() - done, 100000));
+            if (n <= 0) break;
+            done += size_t(n);
+        }
+        ::close(fds[1]);
+    });
+    SDL_Event event;
+    while (!reader.ended() && SDL_WaitEventTimeout(&event, 10000)) {
+        if (event.type == StdinReader::event_type()) reader.take_notice();
+    }
+    writer.join();
+    EXPECT_TRUE(reader.ended());
+    EXPECT_EQ(reader.error(), 0);
+    EXPECT_EQ(reader.copied(), bytes.size());
+    std::ifstream kept(reader.path(), std::ios::binary);
+    EXPECT_TRUE(std::vector<uint8_t>(std::istreambuf_iterator<char>(kept), {}) == bytes);
+    EXPECT_EQ(standard_input_text(reader.copied(), false, 0), "standard input, 3 MiB so far");
+    reader.stop();
+    ::close(fds[0]);
+    SDL_Quit();
 }
 
 }  // namespace
