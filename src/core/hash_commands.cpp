@@ -41,21 +41,21 @@ bool Application::on_hash_key(const SDL_Keysym& key) {
 void Application::start_hash(HashKind kind) {
     // The selection in the focused file, or the whole of it.
     const auto [first, end] = selection.active ? focused_selection() : std::pair<uint64_t, uint64_t>{0, focused_file().size};
-    HashWorker::Job job;
+    HashJob job;
     job.path = focused_file().path;
     job.kind = kind;
     job.first = first;
     job.length = end - first;
     hash.job = job;
-    hash.generation = hash.worker.start(std::move(job));
+    hash.generation = ::start_hash(hash.worker, std::move(job));
     hash.busy = true;
     find.status = hash_progress_line(kind, 0, hash.job.length, 0);
 }
 
 void Application::on_hash_notice() {
-    const HashWorker::State state = hash.worker.snapshot();
+    const HashRunState state = hash.worker.snapshot();
     if (state.generation != hash.generation || !hash.busy) return;
-    const HashWorker::Job& job = hash.job;
+    const HashJob& job = hash.job;
     need_redraw = true;
     if (state.running) {
         find.status = hash_progress_line(job.kind, state.done, job.length, state.seconds);

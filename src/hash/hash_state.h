@@ -11,5 +11,5 @@ struct HashState {
     HashWorker worker;
     uint64_t generation = 0;
     bool busy = false;
-    HashWorker::Job job;  // the job running or last run
+    HashJob job;  // the job running or last run
 };

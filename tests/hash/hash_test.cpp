@@ -139,12 +139,12 @@ TEST(Hash, WorkerReportsTheDigestOrTheCancel) {
     const TempFile file(random_bytes(2 * MiB, 9));
     const TempFile hole(uint64_t{1} << 40, 0, {1});
     HashWorker worker;
-    worker.start({hole.path(), HashKind::Sha512, 0, uint64_t{1} << 40});
-    const uint64_t second = worker.start({file.path(), HashKind::Xxh64, 0, 2 * MiB});
-    HashWorker::State state = wait_for_end(worker, second);
+    start_hash(worker, {hole.path(), HashKind::Sha512, 0, uint64_t{1} << 40});
+    const uint64_t second = start_hash(worker, {file.path(), HashKind::Xxh64, 0, 2 * MiB});
+    HashRunState state = wait_for_end(worker, second);
     EXPECT_EQ(state.outcome.kind, HashOutcome::Kind::Done);
     EXPECT_EQ(state.outcome.digest, first_word_of("xxhsum -H1 " + file.path() + " 2>/dev/null"));
-    const uint64_t third = worker.start({hole.path(), HashKind::Sha512, 0, uint64_t{1} << 40});
+    const uint64_t third = start_hash(worker, {hole.path(), HashKind::Sha512, 0, uint64_t{1} << 40});
     worker.cancel();
     state = wait_for_end(worker, third);
     EXPECT_EQ(state.outcome.kind, HashOutcome::Kind::Cancelled);
