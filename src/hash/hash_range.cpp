@@ -16,7 +16,7 @@ namespace {
 
 // Large enough that a read costs little beside the hash, small enough to
 // stay in the processor's cache between the read and the hash.
-const uint64_t block_bytes = uint64_t{256} << 10;
+const uint64_t block_bytes = uint64_t{64} << 10;
 const uint64_t sector = 512;
 
 // A hole's bytes, fed to the hash without a read; never written.
