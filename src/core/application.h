@@ -6,6 +6,7 @@
 #include "compare/compare_state.h"
 #include "find/find_state.h"
 #include "find/search_worker.h"
+#include "hash/hash_state.h"
 #include "history/view_history.h"
 #include "identify/identify_state.h"
 #include "inspect/inspect_state.h"
@@ -15,6 +16,7 @@
 #include "render/charsets.h"
 #include "select/selection.h"
 #include "status/status_line.h"
+#include "stdin/stdin_reader.h"
 #include "watch/live_file.h"
 #include "transfer/transfer_state.h"
 #include "vk/pipeline_worker.h"
@@ -133,6 +135,11 @@ public:
     // lets a view of the last page follow it, reads the window again and
     // asks for a frame; a file that went keeps the page and says so.
     void on_watch_notice();
+    // Standard input (core/stdin_commands.cpp). A file named `-` is standard
+    // input, kept as it arrives in a file the reader fills; its notices
+    // put its size on the status line and count as the watcher's.
+    void open_standard_input();
+    void on_stdin_notice();
     // The find prompt or status, else the live file's line, else "".
     std::string label_line() const;
     // Inspector (core/inspect_commands.cpp). Ctrl+I shows or hides the panel
@@ -198,6 +205,13 @@ public:
     // "B.bin is shown here; choose another name", of the shown file at that path.
     std::string shown_refusal(const std::string& shown_path) const;
     void on_transfer_notice();
+    // Hashes (core/hash_commands.cpp). `#` opens the menu, whose key starts
+    // the worker on the focused file's selection (or the whole file); Esc
+    // while it runs cancels it. They change `hash` and `find`'s status.
+    bool on_hash_text(const std::string& typed);
+    bool on_hash_key(const SDL_Keysym& key);
+    void start_hash(HashKind kind);
+    void on_hash_notice();
 
     // Compare (core/compare_commands.cpp, core/file_window.cpp). With a
     // second file the view spans the longer of the two (with the shift);
@@ -349,6 +363,8 @@ public:
     } track_press;
     IdentifyState identify;
     CompareState compare;
+    HashState hash;
+    StdinReader stdin_reader;
 
     // The page's two pipelines: the plain one draws the first frames and every
     // frame whose overlay is plain; the full one is built on a worker after

@@ -119,6 +119,9 @@ CommandLine parse_command_line(int argc, char** argv) {
         return line;
     }
     if (!line.start.shift_option.empty() && line.path && !line.second_path) return refuse("--shift needs two files");
+    if (line.path && line.second_path && std::strcmp(line.path, "-") == 0 && std::strcmp(line.second_path, "-") == 0) {
+        return refuse("standard input can be shown only once");
+    }
     if (line.path) line.action = CommandLine::Action::View;
     return line;
 }
@@ -161,6 +164,8 @@ const std::vector<std::string>& help_lines() {
         "  Ctrl+Shift+C             copy it in the other form",
         "  Ctrl+Alt+C               copy as hex, text, C array, base64, dump, Python",
         "  Ctrl+S                   save the selection to a file (asks for its name)",
+        "  #                        hash the selection, or the file, into the clipboard:",
+        "                           CRC-32, MD5, SHA-1, SHA-256, SHA-512 or XXH64",
         "  Ctrl+I                   show or hide the inspector: the bytes as values",
         "  Ctrl+M                   the file map in the scrollbar, on or off",
         "  Ctrl+T                   next character set: " + charset_list(),
@@ -198,6 +203,7 @@ const std::vector<std::string>& help_lines() {
         "                           x + N of the second (N in any go-to form, or -N)",
         "  --fields FILE            print its fields as JSON Lines (--at: those at EXPR)",
         "  --format NAME|PATH|none  their description; --max-elements N bounds a repeat",
+        "  -                        standard input, in place of a file, as it arrives",
         "  --                       the next argument is the file, whatever its name",
         "  -h, --help               this text",
         "  --version                the version",

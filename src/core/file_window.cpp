@@ -44,7 +44,7 @@ bool ShownFile::refill(bool name_in_errors) {
         chunk.assign(chunk_capacity, 0);
         live.unreadable.assign(chunk_capacity / 8, 0);
         const FileRead read = read_file_at(path, chunk_offset, chunk_capacity, chunk.data(), live.unreadable.data());
-        refuse_unshowable(read, name_in_errors ? path : nullptr);
+        refuse_unshowable(read, name_in_errors ? name() : nullptr);
         size = read.size;
         character_device = read.character_device;
         note_unreadable(read);

@@ -144,7 +144,7 @@ void Application::on_text_input(const char* text) {
         return;
     }
     const std::string typed(text);
-    if (on_history_text(typed) || on_identify_text(typed) || on_compare_text(typed)) return;
+    if (on_history_text(typed) || on_identify_text(typed) || on_compare_text(typed) || on_hash_text(typed)) return;
     if (typed == ":") {
         open_prompt(FindState::Prompt::Goto, false);
     } else if (typed == "/" || typed == "?") {

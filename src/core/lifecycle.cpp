@@ -24,14 +24,16 @@ void Application::run() {
     // read before any window, so that a file that cannot be shown fails at
     // once, a start position is checked against the file's size, and the
     // first frame already shows the page.
-    live.watcher.arm(fname);
-    if (comparing()) file_b.live.watcher.arm(file_b.path);
+    open_standard_input();
+    if (!file_a.standard_input) live.watcher.arm(fname);
+    if (comparing() && !file_b.standard_input) file_b.live.watcher.arm(file_b.path);
     load_file_window();
     apply_start_position();
     initWindow();
     start_partition_read();  // beside the device's set-up; its notice needs SDL's event queue
     live.watcher.start();
     if (comparing()) file_b.live.watcher.start();
+    stdin_reader.start();
     initVulkan();
     driver_preload.release();
     mainLoop();
@@ -49,6 +51,8 @@ void Application::stop_workers() {
     identify.type_worker.stop();
     identify.scan_worker.stop();
     transfer.worker.stop();
+    hash.worker.stop();
+    stdin_reader.stop();
 }
 
 // The one place that decides when to draw: events are drained in batches,
@@ -101,7 +105,7 @@ void Application::initWindow() {
         throw std::runtime_error(
             "failed to start SDL video! No display found: DISPLAY or WAYLAND_DISPLAY must name a running display server");
     }
-    const std::string title = window_title(fname, file_b.path);
+    const std::string title = window_title(file_a.name(), comparing() ? file_b.name() : nullptr);
     window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, page_width(),
                               HEIGHT, SDL_WINDOW_VULKAN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window) {

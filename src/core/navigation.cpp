@@ -74,7 +74,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             break;
         case SDL_KEYDOWN:
             text_key = event.key.keysym;
-            if (on_quit_key(event.key.keysym) || on_help_key(event.key.keysym) ||
+            if (on_quit_key(event.key.keysym) || on_hash_key(event.key.keysym) || on_help_key(event.key.keysym) ||
                 on_charset_key(event.key.keysym) || on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
                 on_compare_key(event.key.keysym) ||
                 on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
@@ -124,6 +124,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_search_notice();
             } else if (event.type == FileWatcher::event_type()) {
                 on_watch_notice();
+            } else if (event.type == StdinReader::event_type()) {
+                on_stdin_notice();
             } else if (event.type == drag_scroll_event()) {
                 on_drag_scroll();
             } else if (event.type == track_repeat_event()) {
@@ -132,6 +134,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_map_notice();
             } else if (event.type == TransferWorker::event_type()) {
                 on_transfer_notice();
+            } else if (event.type == HashWorker::event_type()) {
+                on_hash_notice();
             } else if (event.type == PartitionWorker::event_type()) {
                 on_partition_notice();
             } else if (event.type == TypeWorker::event_type()) {

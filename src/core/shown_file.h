@@ -19,8 +19,11 @@ struct ShownFile {
     uint64_t reads = 0;
     bool size_changed = false;   // a read found a new size: the frame was described with the old one
     bool character_device = false;  // such as /dev/zero: no size to show
+    bool standard_input = false;  // `path` names the file standard input is kept in
     LiveFile live;
 
+    // The name the title and messages give it.
+    const char* name() const { return standard_input ? "(standard input)" : path; }
     // Empties the window (moving it) when the page at `view` leaves it.
     void check_window(uint64_t view);
     // Reads an emptied window, or again after a change. The first read

@@ -110,7 +110,7 @@ bool Application::on_transfer_key(const SDL_Keysym& key) {
         const auto [first, end] = *range;
         find.save_first = first;
         find.save_end = end;
-        find.input = default_save_name(focused_file().path, first, end - 1);
+        find.input = default_save_name(focused_file().standard_input ? "stdin" : focused_file().path, first, end > first ? end - 1 : first);
         return true;
     }
     if (alt) {

@@ -40,6 +40,7 @@ void Application::on_watch_notice() {
 
 std::string Application::label_line() const {
     if (quit_armed && transfer.busy) return "a save is running: press again to cancel it and quit";
+    if (hash.menu) return hash_menu_line;
     if (transfer.copy_menu) return "copy as: h hex t text c C b base64 x dump p Python";
     // Go-to is typed in the focused file's offsets.
     const std::string line = find.line(focused_file().size, focused_offset(uint64_t(offset)));

@@ -107,9 +107,10 @@ SDL_Keycode sdl_key(const char* keysym) {
     return known != keys.end() ? known->second : SDL_Keycode(keysym[0]);  // a letter or digit is its own code
 }
 
-ViewerOptions with_env(const std::vector<std::string>& env) {
+ViewerOptions with_env(const std::vector<std::string>& env, int input = -1) {
     ViewerOptions options;
     options.env = env;
+    options.input = input;
     return options;
 }
 
@@ -126,8 +127,7 @@ ViewerProcess::ViewerProcess(const std::vector<std::string>& args, const ViewerO
         const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
-        const int nothing = ::open("/dev/null", O_RDONLY);
-        dup2(nothing, 0);
+        dup2(options.input >= 0 ? options.input : ::open("/dev/null", O_RDONLY), 0);
         for (const std::string& setting : options.env) {
             putenv(strdup(setting.c_str()));
         }
@@ -190,8 +190,8 @@ std::vector<std::string> followed_by(std::vector<std::string> options, const std
 }  // namespace
 
 ViewerSession::ViewerSession(const std::string& path, const std::vector<std::string>& env,
-                             const std::vector<std::string>& options)
-    : path_(path), process_(followed_by(options, path), with_env(env)) {
+                             const std::vector<std::string>& options, int input, const std::string& model_path)
+    : path_(path), model_path_(model_path), process_(followed_by(options, path), with_env(env, input)) {
     display_ = XOpenDisplay(nullptr);
     if (!display_) {
         return;
@@ -213,7 +213,7 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
     std::vector<char*> argv;
     for (std::string& word : model_words_) argv.push_back(word.data());
     const CommandLine line = parse_command_line(int(argv.size()), argv.data());
-    model_.set_fname(line.path ? line.path : path_.data());
+    model_.set_fname(!model_path_.empty() ? model_path_.data() : line.path ? line.path : path_.data());
     model_.file_b.path = line.second_path;
     // The viewer may have zoomed its window for the desktop before drawing.
     XWindowAttributes attributes{};
@@ -446,6 +446,7 @@ void ViewerSession::key_with_unmodelled(const char* keysym, SDL_Keymod modifiers
 void ViewerSession::set_model_status(const std::string& status) {
     model_.find.prompt = FindState::Prompt();  // no prompt (Xlib defines None)
     model_.transfer.copy_menu = false;
+    model_.hash.menu = false;
     model_.find.status = status;
     model_overlay_ = model_.overlay_block();
     model_.fill_map_record(model_overlay_);

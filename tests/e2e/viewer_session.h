@@ -21,6 +21,7 @@ struct ViewerOptions {
     int uid = -1;                       // run as this user and its group of the same number
     std::vector<std::string> wrapper;   // run under this command (such as strace)
     std::string binary = QUIRN_BINARY;  // the viewer to run
+    int input = -1;                     // its standard input; /dev/null unless given
 };
 
 // The built viewer as a child process, with its standard output and error
@@ -53,8 +54,11 @@ class ViewerSession {
 public:
     // `options` go before the path on the viewer's command line, and the
     // model starts where they say.
+    // For `-`, the viewer reads standard input from `input`, and the model
+    // reads `model_path`, which the test keeps holding the same bytes.
     explicit ViewerSession(const std::string& path, const std::vector<std::string>& env = {},
-                           const std::vector<std::string>& options = {});
+                           const std::vector<std::string>& options = {}, int input = -1,
+                           const std::string& model_path = "");
     ~ViewerSession();
 
     bool has_window() const { return window_ != 0; }
@@ -76,6 +80,8 @@ public:
     // The test changed the file: the model takes the notice the viewer's
     // watcher sends, and reads the file as it is now.
     void file_changed();
+    // The model's standing status segments, which the test puts as the viewer would.
+    StatusLine& model_status_line() { return model_.status_line; }
     void wheel(bool away_from_user);
     void press_left(int x, int y);
     void move_mouse(int x, int y);
@@ -129,6 +135,7 @@ private:
     void absolute(int x, int y, int& root_x, int& root_y);
 
     std::string path_;
+    std::string model_path_;
     ViewerProcess process_;
     _XDisplay* display_ = nullptr;
     unsigned long window_ = 0;
