@@ -40,7 +40,13 @@ bool Application::on_hash_key(const SDL_Keysym& key) {
 
 void Application::start_hash(HashKind kind) {
     // The selection in the focused file, or the whole of it.
-    const auto [first, end] = selection.active ? focused_selection() : std::pair<uint64_t, uint64_t>{0, focused_file().size};
+    const auto range =
+        selection.active ? focused_selection() : std::optional(std::pair<uint64_t, uint64_t>{0, focused_file().size});
+    if (!range) {
+        find.status = nothing_selected_text(shown_name(focused_file()));
+        return;
+    }
+    const auto [first, end] = *range;
     HashJob job;
     job.path = focused_file().path;
     job.kind = kind;
