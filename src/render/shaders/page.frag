@@ -8,6 +8,9 @@
 #include "label_line.glsl"
 #include "scrollbar.glsl"
 #include "panel.glsl"
+#ifndef QUIRN_COMPARE
+#include "fields.glsl"
+#endif
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
 // The canvas (page_geometry.h) holds a label line, then the rows of 16
@@ -170,6 +173,11 @@ void main() {
         bool in_a = less64(add64(addr_a, uint(byte_in_row)), size_a);
         bool in_b = less64(add64(addr_b, uint(byte_in_row)), size_b);
         if (in_a != in_b || (in_a && v_a != v_b)) colour = difference_colour;
+    }
+#endif
+#ifndef QUIRN_COMPARE
+    if (overlay.fields.x != 0u && (characters || hex) && !label_line && less64(add64(addr, uint(byte_in_row)), size)) {
+        colour = field_colour(colour, (entry & 127) * row_bytes + byte_in_row, add64(addr, uint(byte_in_row)));
     }
 #endif
     if (overlay.flags.y != 0u && (characters || hex) && !label_line) {
