@@ -1,5 +1,6 @@
 #include "core/application.h"
 #include "core/command_line.h"
+#include "work/worker_threads.h"
 
 #include <exception>
 #include <iostream>
@@ -23,19 +24,23 @@ int main(int argc, char** argv) {
         case CommandLine::Action::View:
             break;
     }
-    Application app;
-    app.set_fname(line.path);
-    app.file_b.path = line.second_path;
-    app.start_position = line.start;
-    if (!line.charset.empty()) app.charset = *charset_named(line.charset);
-    try {
-        app.run();
-    } catch (const StartError& e) {
-        std::cerr << e.what() << std::endl;
-        return 2;
-    } catch (const std::exception& e) {
-        std::cerr << e.what() << std::endl;
-        return 1;
+    int status = 0;
+    {
+        Application app;
+        app.set_fname(line.path);
+        app.file_b.path = line.second_path;
+        app.start_position = line.start;
+        if (!line.charset.empty()) app.charset = *charset_named(line.charset);
+        try {
+            app.run();
+        } catch (const StartError& e) {
+            std::cerr << e.what() << std::endl;
+            status = 2;
+        } catch (const std::exception& e) {
+            std::cerr << e.what() << std::endl;
+            status = 1;
+        }
     }
-    return 0;
+    // Workers still in a slow read are not waited for.
+    end_process(status);
 }

@@ -4,8 +4,10 @@
 // decimal or 0x-prefixed hexadecimal). A read that touches the range fails as
 // a whole, as a disk's does, so a reader must step around it to get the rest.
 // QUIRN_SHRUNK="PATH:SIZE" makes reads of a file end at SIZE, as when it is
-// cut after it was measured. The file also refuses to be mapped and to be copied by the kernel, so that
-// every byte goes through a read. Any other file, or with the variable unset,
+// cut after it was measured. QUIRN_SLOW="PATH:MS" makes every read of a
+// file take MS milliseconds more, as a failing disk's do. These files also
+// refuse to be mapped and to be copied by the kernel, so that every byte
+// goes through a read. Any other file, or with the variables unset,
 // everything is passed on unchanged.
 #include <dlfcn.h>
 #include <sys/mman.h>
@@ -35,7 +37,7 @@ bool configured(int fd, uint64_t& first, uint64_t& end, const char* variable = "
     const std::string text(setting);
     size_t second = text.rfind(':');
     size_t one = second == std::string::npos || second == 0 ? std::string::npos : text.rfind(':', second - 1);
-    if (std::string(variable) == "QUIRN_SHRUNK") one = second;
+    if (std::string(variable) != "QUIRN_UNREADABLE") one = second;
     if (one == std::string::npos) return false;
     const std::string path = text.substr(0, one);
     first = std::strtoull(text.c_str() + one + 1, nullptr, 0);
@@ -53,6 +55,12 @@ bool touches(int fd, uint64_t at, uint64_t count) {
     return count > 0 && configured(fd, first, end) && at < end && first < at + count;
 }
 
+// A read of the slow file first sleeps its delay.
+void delay_if_slow(int fd) {
+    uint64_t milliseconds = 0, unused = 0;
+    if (configured(fd, milliseconds, unused, "QUIRN_SLOW")) usleep(useconds_t(milliseconds * 1000));
+}
+
 ssize_t failed(int error) {
     errno = error;
     return -1;
@@ -64,6 +72,7 @@ extern "C" {
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t at) {
     static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread64");
+    delay_if_slow(fd);
     if (touches(fd, uint64_t(at), count)) return failed(EIO);
     uint64_t size = 0, unused = 0;
     if (configured(fd, size, unused, "QUIRN_SHRUNK")) {
@@ -77,6 +86,7 @@ ssize_t pread(int fd, void* buffer, size_t count, off_t at) { return pread64(fd,
 
 ssize_t read(int fd, void* buffer, size_t count) {
     static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+    delay_if_slow(fd);
     uint64_t first = 0, end = 0;
     if (count > 0 && configured(fd, first, end)) {
         const off_t at = lseek(fd, 0, SEEK_CUR);
@@ -88,7 +98,7 @@ ssize_t read(int fd, void* buffer, size_t count) {
 void* mmap64(void* address, size_t length, int protection, int flags, int fd, off_t at) {
     static const auto real = next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap64");
     uint64_t first = 0, end = 0;
-    if (!(flags & MAP_ANONYMOUS) && configured(fd, first, end)) {
+    if (!(flags & MAP_ANONYMOUS) && (configured(fd, first, end) || configured(fd, first, end, "QUIRN_SLOW"))) {
         errno = ENODEV;
         return MAP_FAILED;
     }
@@ -102,7 +112,7 @@ void* mmap(void* address, size_t length, int protection, int flags, int fd, off_
 ssize_t copy_file_range(int in, loff_t* in_at, int out, loff_t* out_at, size_t length, unsigned int flags) {
     static const auto real = next<ssize_t (*)(int, loff_t*, int, loff_t*, size_t, unsigned int)>("copy_file_range");
     uint64_t first = 0, end = 0;
-    if (configured(in, first, end)) return failed(EXDEV);  // the caller falls back to reads
+    if (configured(in, first, end) || configured(in, first, end, "QUIRN_SLOW")) return failed(EXDEV);  // the caller falls back to reads
     return real(in, in_at, out, out_at, length, flags);
 }
 
