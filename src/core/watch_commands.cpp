@@ -12,6 +12,11 @@ void Application::on_watch_notice() {
         if (file) file->live.watcher.take_notice();  // a change from now on sends another notice
     }
     on_identify_file_change();
+    if (fields.started) {
+        fields.worker.reopen();  // what was read may be gone
+        fields.view_stale = true;
+        fields.move_generation = 0;
+    }
     need_redraw = true;
     // The sizes first, so that the view can follow the end before the window
     // is placed; then the windows are read here, so that the frame is
