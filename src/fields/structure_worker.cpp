@@ -71,10 +71,8 @@ uint64_t StructureWorker::ask(const StructureRequest& request) {
         answer.format = session->format;
         answer.refusal = session->refusal;
         if (session->engine) {
-            session->engine->set_cancel(&run.cancel_flag());
             FieldNavigator navigator(*session->engine);
             answer_request(navigator, request, answer);
-            session->engine->set_cancel(nullptr);
         }
         answer.cancelled = run.cancelled();
         answer.running = false;
