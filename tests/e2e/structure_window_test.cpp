@@ -45,6 +45,7 @@ types:
         for (uint8_t k = 0; k < len; ++k) bytes.push_back(uint8_t(0x40 + k));
     }
     TempFile file(bytes);
+    setenv("QUIRN_FORMATS", folder.c_str(), 1);  // for the model, which looks as the viewer does
     ViewerSession session(file.path(), {"QUIRN_FORMATS=" + folder}, {"--format", "tiny"});
     ASSERT_TRUE(session.shows_model_page("structure_start"));  // shades under the bytes, "tiny magic" below
 
