@@ -196,6 +196,7 @@ public:
     void on_structure_notice();
     bool on_structure_key(const SDL_Keysym& key);
     bool on_structure_text(const std::string& typed);
+    void step_by_field(bool backward, uint64_t from);
     // Asks for the field a path names and selects it when it is found.
     void go_to_field(const std::string& path);
     void add_structure_panel(OverlayBlock& block) const;

@@ -68,6 +68,13 @@ void Application::on_structure_notice() {
         } else if (!answer.cancelled) {
             find.status = answer.error;
         }
+        if (answer.found && fields.queued_steps != 0 && answer.request.kind == StructureRequest::Kind::Step) {
+            const bool backward = fields.queued_steps < 0;
+            fields.queued_steps += backward ? 1 : -1;
+            step_by_field(backward, answer.target.offset);
+            return;
+        }
+        fields.queued_steps = 0;
         // The view's fields were worked out for the target: kept as the
         // view's answer, asked again if the frame shows another place.
         fields.view_generation = answer.generation;
@@ -111,15 +118,24 @@ bool Application::on_structure_key(const SDL_Keysym& key) {
 
 bool Application::on_structure_text(const std::string& typed) {
     if ((typed != "." && typed != ",") || comparing() || !fields.active()) return false;
+    // Keys faster than the answers each take their step, from where the one before lands.
+    if (fields.move_generation != 0 && fields.worker.snapshot().request.kind == StructureRequest::Kind::Step) {
+        fields.queued_steps += typed == "," ? -1 : 1;
+        return true;
+    }
+    step_by_field(typed == ",", selection.active ? selection.first() : uint64_t(offset));
+    return true;
+}
+
+void Application::step_by_field(bool backward, uint64_t from) {
     StructureRequest request;
     request.kind = StructureRequest::Kind::Step;
-    request.backward = typed == ",";
-    request.at = selection.active ? selection.first() : uint64_t(offset);
+    request.backward = backward;
+    request.at = from;
     request.window_first = chunk_offset;
     request.window_size = chunk.size();
     request.tree_lines = fields.panel_open ? tree_lines : 0;
     fields.move_generation = fields.worker.ask(request);
-    return true;
 }
 
 void Application::go_to_field(const std::string& path) {

@@ -52,9 +52,10 @@ std::vector<Node> struct_children(StructObj& obj) {
             obj.parse_through(k);
         } catch (const ParseStop&) {
         }
-        const Slot& s = obj.seq[k];
-        if (s.state == Slot::State::Unread) break;
+        Slot s = obj.seq[k];
+        if (k >= obj.parsed && s.state != Slot::State::Failed) break;
         if (s.state == Slot::State::Absent) continue;
+        if (s.state == Slot::State::Unread) s.state = Slot::State::Done;  // a repeat, read whole
         const std::string& id = obj.type->seq[k].id;
         const std::string name = id.empty() ? "_unnamed" + std::to_string(k) : id;
         children.push_back({join(obj.path, name), name, s});
@@ -69,13 +70,18 @@ std::vector<Node> struct_children(StructObj& obj) {
     return children;
 }
 
-Node element_node(ArrayObj& arr, const Node& parent, uint64_t i) {
-    const std::string index = "[" + std::to_string(i) + "]";
-    return {parent.path + index, parent.name + index, arr.element(i)};
+// How many elements are known: all of them once the array is walked, and
+// the one whose failure stopped the walk, as far as it was read.
+uint64_t known_elements(ArrayObj& arr) {
+    if (arr.count && arr.elem_size) return *arr.count;
+    return arr.walked + (arr.failed ? 1 : 0);
 }
 
-// How many elements are known: all of them once the array is walked.
-uint64_t known_elements(ArrayObj& arr) { return arr.count && arr.elem_size ? *arr.count : arr.walked; }
+Node element_node(ArrayObj& arr, const Node& parent, uint64_t i) {
+    const std::string index = "[" + std::to_string(i) + "]";
+    const bool failed = arr.failed && !(arr.count && arr.elem_size) && i == arr.walked;
+    return {parent.path + index, parent.name + index, failed ? *arr.failed : arr.element(i)};
+}
 
 // The index of the element that holds `offset`, or the first after it.
 uint64_t element_index_from(ArrayObj& arr, const Slot& slot, uint64_t offset) {
@@ -92,7 +98,7 @@ uint64_t element_index_from(ArrayObj& arr, const Slot& slot, uint64_t offset) {
     }
     uint64_t i = uint64_t(lo) * ArrayObj::checkpoint_every;
     for (; i < n; ++i) {
-        const Slot e = arr.element(i);
+        const Slot e = i == arr.walked && arr.failed ? *arr.failed : arr.element(i);
         if (in_file(e) && end_of(e) > offset) break;
     }
     return i;
@@ -159,11 +165,9 @@ bool each_leaf(const Node& node, uint64_t first, uint64_t end, const std::functi
         if (s.size == 0 || end_of(s) <= first || first_of(s) >= end) return true;
         return visit(node);
     }
-    if (end_of(s) <= first || first_of(s) >= end) {
-        // A struct may have instances outside its own bytes: those are met where the tree puts them.
-        if (!struct_of(s)) return true;
-    }
     if (ArrayObj* arr = array_of(s)) {
+        // An array's own extent leaves out the element whose failure ended it.
+        if (first_of(s) >= end) return true;
         const uint64_t n = known_elements(*arr);
         for (uint64_t i = element_index_from(*arr, s, first); i < n; ++i) {
             const Node element = element_node(*arr, node, i);
@@ -204,7 +208,10 @@ std::vector<Node> chain_to(StructureEngine& engine, uint64_t offset) {
             }
         } else if (StructObj* obj = struct_of(node.slot)) {
             for (Node& child : struct_children(*obj)) {
-                if (holds(child.slot, offset) && child.slot.size > 0) {
+                // An array that failed may hold the offset in the element that failed.
+                const ArrayObj* list = array_of(child.slot);
+                const bool past_failed_array = list && list->failed && in_file(child.slot) && first_of(child.slot) <= offset;
+                if ((holds(child.slot, offset) && child.slot.size > 0) || past_failed_array) {
                     next = std::move(child);
                     break;
                 }

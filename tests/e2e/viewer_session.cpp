@@ -256,6 +256,11 @@ void ViewerSession::sync() { XSync(display_, False); }
 void ViewerSession::apply_to_model(const SDL_Event& event) {
     bool quit = false;
     model_.handle_event(event, quit);
+    // A step by fields or a go-to by path is answered before the page is worked out.
+    if (model_.fields.move_generation != 0) {
+        while (model_.fields.worker.snapshot().running) pause_ms(2);
+        model_.on_structure_notice();
+    }
     if (!model_.need_redraw || !model_error_.empty()) {
         return;
     }
@@ -279,11 +284,7 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
     if (model_.compare.looking) {
         model_.on_difference_notice();
     }
-    // A step by fields or a go-to by path is answered before the page is worked out.
-    if (model_.fields.move_generation != 0) {
-        while (model_.fields.worker.snapshot().running) pause_ms(2);
-        model_.on_structure_notice();
-    }
+
     try {
         // The model's frames follow the viewer's rule for owing another frame.
         do {
@@ -470,6 +471,7 @@ void ViewerSession::type(const std::string& text) {
         const std::string keysym = c == ' '    ? "space"
                                    : c == '\'' ? "apostrophe"
                                    : c == '.'  ? "period"
+                                   : c == ','  ? "comma"
                                    : c == ']'  ? "bracketright"
                                    : c == '['  ? "bracketleft"
                                                : std::string(1, c);

@@ -79,6 +79,7 @@ TEST(FieldNavigator, FindsTheLeafAtAnOffsetAndStepsThroughLeavesInFileOrder) {
     ASSERT_TRUE(nav.leaf_at(1));
     EXPECT_EQ(nav.leaf_at(1)->path, "magic");
     EXPECT_EQ(nav.leaf_at(1)->value, "43 48");
+    ASSERT_TRUE(nav.leaf_at(4));
     EXPECT_EQ(nav.leaf_at(4)->path, "chunks[0].kind");
     EXPECT_EQ(nav.leaf_at(4)->value, "1 head");
     EXPECT_EQ(nav.leaf_at(12)->path, "chunks[2].body");
@@ -153,5 +154,8 @@ TEST(FieldNavigator, AnswersFromTheFieldsReadBeforeAFailure) {
     FieldNavigator& nav = *n.navigator;
     EXPECT_EQ(nav.leaf_at(5)->path, "chunks[0].body");
     EXPECT_EQ(nav.resolve("chunks[1].kind").offset, 8u);
-    EXPECT_TRUE(nav.step(8, false));
+    ASSERT_TRUE(nav.step(8, false));
+    EXPECT_EQ(nav.step(8, false)->path, "chunks[2].len");  // in the element that failed
+    ASSERT_TRUE(nav.leaf_at(10));
+    EXPECT_EQ(nav.leaf_at(10)->path, "chunks[2].kind");
 }

@@ -22,7 +22,8 @@ TEST(FieldPage, BandsAlternateBetweenLeavesAndStayInsideTheWindow) {
     EXPECT_EQ(band(bands, 15), 0);   // 115..119: no field
     EXPECT_EQ(band(bands, 19), 0);
     EXPECT_EQ(band(bands, 20), 1);   // 120: d
-    EXPECT_EQ(band(bands, 2047), 1);
+    EXPECT_EQ(band(bands, 2019), 1);  // 2119, d's last byte
+    EXPECT_EQ(band(bands, 2020), 0);
     // A window shorter than 2048 bytes marks nothing past its end, and a
     // leaf that reaches the top of the offsets does not wrap.
     pack_field_bands({{"e", UINT64_MAX - 10, 100, ""}}, 0, UINT64_MAX - 16, 16, bands);

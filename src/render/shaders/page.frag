@@ -176,7 +176,7 @@ void main() {
     }
 #endif
 #ifndef QUIRN_COMPARE
-    if (overlay.fields.x != 0u && (characters || hex) && !label_line && less64(add64(addr, uint(byte_in_row)), size)) {
+    if (overlay.fields.x != 0u && drawn && (characters || hex) && !label_line) {
         colour = field_colour(colour, (entry & 127) * row_bytes + byte_in_row, add64(addr, uint(byte_in_row)));
     }
 #endif
