@@ -4,6 +4,7 @@
 #include "core/driver_preload.h"
 #include "core/shown_file.h"
 #include "compare/compare_state.h"
+#include "fields/fields_state.h"
 #include "find/find_state.h"
 #include "find/search_worker.h"
 #include "hash/hash_state.h"
@@ -195,6 +196,20 @@ public:
     void on_scan_notice();
     void go_to_embedded_file(bool backward);
     void on_identify_file_change();
+    // The structure (core/fields_commands.cpp). A worker reads the file by
+    // its description: the fields around the view when the view, the
+    // selection or the window moves, a step by `.` or `,`, a go-to by
+    // `@path`; each answer arrives as its notice. F2 shows the tree beside
+    // the page in the inspector's place.
+    void refresh_structure();
+    void on_structure_notice();
+    bool on_structure_key(const SDL_Keysym& key);
+    bool on_structure_text(const std::string& typed);
+    void step_by_field(bool backward, uint64_t from);
+    // Asks for the field a path names and selects it when it is found.
+    void go_to_field(const std::string& path);
+    void add_structure_panel(OverlayBlock& block) const;
+    void fill_field_record(OverlayBlock& overlay) const;
     // Copy and save (core/transfer_commands.cpp). Ctrl+C, Ctrl+Shift+C and
     // Ctrl+S, Enter in the save prompt and Esc while one runs; they change
     // `transfer` and `find`'s prompt and status, never the selection.
@@ -363,6 +378,7 @@ public:
     } track_press;
     IdentifyState identify;
     CompareState compare;
+    FieldsState fields;
     HashState hash;
     StdinReader stdin_reader;
 

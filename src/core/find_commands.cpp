@@ -144,7 +144,10 @@ void Application::on_text_input(const char* text) {
         return;
     }
     const std::string typed(text);
-    if (on_history_text(typed) || on_identify_text(typed) || on_compare_text(typed) || on_hash_text(typed)) return;
+    if (on_history_text(typed) || on_identify_text(typed) || on_compare_text(typed) || on_hash_text(typed) ||
+        on_structure_text(typed)) {
+        return;
+    }
     if (typed == ":") {
         open_prompt(FindState::Prompt::Goto, false);
     } else if (typed == "/" || typed == "?") {
@@ -162,6 +165,11 @@ void Application::on_text_input(const char* text) {
 }
 
 void Application::run_prompt() {
+    if (find.prompt == FindState::Prompt::Goto && !find.input.empty() && find.input[0] == '@') {
+        find.prompt = FindState::Prompt::None;
+        go_to_field(find.input.substr(1));
+        return;
+    }
     if (find.prompt == FindState::Prompt::Goto) {
         // Typed in the focused file's offsets; partitions are the first file's.
         const GotoRange target =
@@ -254,6 +262,8 @@ OverlayBlock Application::overlay_block() const {
         make_overlay_block(label_line(), selection.active, selection.first(), selection.end(), rows);
     if (help_open) {
         add_help_panel(block);
+    } else if (fields.panel_open) {
+        add_structure_panel(block);
     } else {
         add_inspector_panel(block);
     }

@@ -12,8 +12,9 @@ bool Application::on_inspect_key(const SDL_Keysym& key) {
         return false;
     }
     // Shown in the help's place, the inspector comes back at once.
-    inspector.open = !inspector.open || help_open;
+    inspector.open = !inspector.open || help_open || fields.panel_open;
     help_open = false;
+    fields.panel_open = false;
     inspector.read = false;  // the file may have changed while the panel was hidden
     size_for_panel();
     return true;

@@ -76,6 +76,7 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
             text_key = event.key.keysym;
             if (on_quit_key(event.key.keysym) || on_hash_key(event.key.keysym) || on_help_key(event.key.keysym) ||
                 on_charset_key(event.key.keysym) || on_zoom_key(event.key.keysym) || on_inspect_key(event.key.keysym) ||
+                on_structure_key(event.key.keysym) ||
                 on_compare_key(event.key.keysym) ||
                 on_map_key(event.key.keysym) || on_transfer_key(event.key.keysym) ||
                 on_identify_key(event.key.keysym) || on_find_key(event.key.keysym) || on_select_key(event.key.keysym) ||
@@ -146,6 +147,8 @@ void Application::handle_event(const SDL_Event& event, bool& quit) {
                 on_difference_notice();
             } else if (event.type == PairMapWorker::event_type()) {
                 on_pair_map_notice();
+            } else if (event.type == StructureWorker::event_type()) {
+                on_structure_notice();
             }
             break;
     }

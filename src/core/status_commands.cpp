@@ -50,7 +50,7 @@ void Application::add_status_line(OverlayBlock& block) const {
 int Application::page_width() const {
     // A compare's two pages, then the panel.
     return canvas_width * (comparing() ? 2 : 1) +
-           (help_open ? panel_width_for(help_cells) : inspector.open ? panel_width : 0);
+           (help_open ? panel_width_for(help_cells) : inspector.open || fields.panel_open ? panel_width : 0);
 }
 
 void Application::size_for_panel() {

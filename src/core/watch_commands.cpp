@@ -14,6 +14,11 @@ void Application::on_watch_notice() {
     on_identify_file_change();
     // A write or a replace that keeps both sizes changes the pair all the same.
     if (comparing()) compare.map_stale = true;
+    if (fields.started) {
+        fields.worker.reopen();  // what was read may be gone
+        fields.view_stale = true;
+        fields.move_generation = 0;
+    }
     need_redraw = true;
     // The sizes first, so that the view can follow the end before the window
     // is placed; then the windows are read here, so that the frame is

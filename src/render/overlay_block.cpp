@@ -40,7 +40,7 @@ OverlayBlock make_overlay_block(const std::string& line, bool highlight, uint64_
 
 bool needs_full_page(const OverlayBlock& block) {
     return block.flags[0] != 0 || block.flags[1] != 0 || block.flags[3] != 0 || block.panel[0] != 0 ||
-           block.map_flags[0] != 0;
+           block.map_flags[0] != 0 || block.fields[0] != 0;
 }
 
 void add_unreadable(OverlayBlock& block, const std::vector<uint8_t>& bits, bool second_file) {

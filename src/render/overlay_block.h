@@ -31,6 +31,13 @@ struct OverlayBlock {
     uint8_t pair_status[64]; // the second page's status line, as status_text
     uint32_t unreadable[64]; // a bit per byte of the file window (bit i % 32 of word i / 32): not read
     uint32_t pair_unreadable[64];  // the same for the second file's window
+    // The structure's fields on the page: x: shown; the marked field's first
+    // and end (exclusive) offsets, low and high 32 bits; two bits per byte
+    // of the file window (bits 2i, 2i + 1 of word i / 16): in a leaf field,
+    // and which of two alternating shades it takes.
+    uint32_t fields[4];
+    uint32_t field_mark[4];
+    uint32_t field_bands[128];
 };
 
 static_assert(offsetof(OverlayBlock, highlight) == 16);
@@ -42,7 +49,8 @@ static_assert(offsetof(OverlayBlock, map_flags) == 112 + panel_capacity);
 static_assert(offsetof(OverlayBlock, status_text) == 112 + panel_capacity + 16 + 1056);
 static_assert(offsetof(OverlayBlock, pair) == 112 + panel_capacity + 16 + 1056 + 64);
 static_assert(offsetof(OverlayBlock, unreadable) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64);
-static_assert(sizeof(OverlayBlock) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64 + 2 * 256);
+static_assert(offsetof(OverlayBlock, fields) == 112 + panel_capacity + 16 + 1056 + 64 + 48 + 2048 + 64 + 2 * 256);
+static_assert(sizeof(OverlayBlock) == offsetof(OverlayBlock, fields) + 32 + 512);
 static_assert(status_cells <= 64);
 
 // Whether the frame of this record needs the page shader's full build: the

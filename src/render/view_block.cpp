@@ -40,6 +40,7 @@ void Application::fill_view_block(UniformBufferObject& ubo) {
     load_file_window();
     refresh_inspector();
     refresh_identify();
+    refresh_structure();
 
     std::memcpy(ubo.datachunk, chunk.data(), sizeof ubo.datachunk);
 }
@@ -50,6 +51,7 @@ bool Application::updateUniformBuffer(uint32_t currentImage) {
     OverlayBlock overlay = overlay_block();
     fill_map_record(overlay);
     fill_pair_record(overlay);
+    fill_field_record(overlay);
     std::memcpy(uniformBuffersMapped[currentImage], &ubo, sizeof ubo);
     std::memcpy(static_cast<char*>(uniformBuffersMapped[currentImage]) + overlayOffset, &overlay, sizeof overlay);
     return needs_full_page(overlay);

@@ -228,6 +228,7 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
         model_.load_file_window();  // as the viewer reads before its first frame
         model_.start_position = line.start;
         if (!line.charset.empty()) model_.charset = *charset_named(line.charset);
+        model_.fields.format_argument = line.format;
         model_.apply_start_position();
         model_.start_partition_read();
     } catch (const std::exception& e) {
@@ -255,6 +256,11 @@ void ViewerSession::sync() { XSync(display_, False); }
 void ViewerSession::apply_to_model(const SDL_Event& event) {
     bool quit = false;
     model_.handle_event(event, quit);
+    // A step by fields or a go-to by path is answered before the page is worked out.
+    if (model_.fields.move_generation != 0) {
+        while (model_.fields.worker.snapshot().running) pause_ms(2);
+        model_.on_structure_notice();
+    }
     if (!model_.need_redraw || !model_error_.empty()) {
         return;
     }
@@ -279,6 +285,7 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
         }
         model_.on_difference_notice();
     }
+
     try {
         // The model's frames follow the viewer's rule for owing another frame.
         do {
@@ -292,6 +299,9 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
                 pause_ms(2);
             }
             model_.on_type_notice();
+            // So are the fields around the view.
+            while (model_.fields.worker.snapshot().running) pause_ms(2);
+            if (model_.fields.started) model_.on_structure_notice();
             model_overlay_ = model_.overlay_block();
             // The model's map, too, is made to its end first.
             model_.fill_map_record(model_overlay_);
@@ -306,6 +316,7 @@ void ViewerSession::apply_to_model(const SDL_Event& event) {
             model_overlay_ = model_.overlay_block();  // the summary may be the label line's now
             model_.fill_map_record(model_overlay_);
             model_.fill_pair_record(model_overlay_);
+            model_.fill_field_record(model_overlay_);
         } while (needs_another_frame(model_presents_++, std::exchange(model_.file_size_changed, false)));
     } catch (const std::exception& e) {
         model_error_ = e.what();
@@ -464,6 +475,7 @@ void ViewerSession::type(const std::string& text) {
         const std::string keysym = c == ' '    ? "space"
                                    : c == '\'' ? "apostrophe"
                                    : c == '.'  ? "period"
+                                   : c == ','  ? "comma"
                                    : c == ']'  ? "bracketright"
                                    : c == '['  ? "bracketleft"
                                                : std::string(1, c);

@@ -16,6 +16,8 @@ const LinearColour prompt{0.9f, 0.9f, 0.9f, 1};
 const LinearColour highlight{0.35f, 0, 0.35f, 1};
 const LinearColour difference{0.3f, 0, 0, 1};
 const LinearColour unreadable_cell{0.25f, 0.25f, 0.25f, 1};
+const LinearColour field_shades[2] = {{0.05f, 0.05f, 0.13f, 1}, {0.11f, 0.08f, 0.02f, 1}};
+const LinearColour field_mark{0.05f, 0.20f, 0.28f, 1};
 
 uint64_t join64(uint32_t low, uint32_t high) { return low | (uint64_t(high) << 32); }
 
@@ -169,6 +171,17 @@ LinearColour unshaded_pixel(const UniformBufferObject& ubo, int x, int y, const 
     auto gap_highlighted = [&](int k) {
         return uint64_t(pair_addr + k) < span && highlighted(k - 1) && highlighted(k);
     };
+    // A byte of a leaf field: one of two shades, or the mark of the field at the selection.
+    auto field_shade = [&](int k, LinearColour& cell) {
+        if (!overlay || !overlay->fields[0] || label_line || side == 1) return;
+        const unsigned index = unsigned(page.first_index + row * 16 + k) & 2047;
+        const unsigned bits = (overlay->field_bands[index / 16] >> (2 * (index % 16))) & 3;
+        if (!(bits & 1)) return;
+        const uint64_t at = uint64_t(pair_addr + k);
+        const bool marked = at >= join64(overlay->field_mark[0], overlay->field_mark[1]) &&
+                            at < join64(overlay->field_mark[2], overlay->field_mark[3]);
+        cell = marked ? field_mark : field_shades[bits >> 1];
+    };
     // A byte the viewer could not read: no glyph, a background of its own.
     auto unreadable = [&](int k) {
         if (!overlay || !overlay->flags[3] || label_line) return false;
@@ -211,6 +224,7 @@ LinearColour unshaded_pixel(const UniformBufferObject& ubo, int x, int y, const 
         if (!page.has(addr + k) && !(label_line && before_start)) {
             return colour;
         }
+        field_shade(k, colour);
         if (pair && !label_line && differs(k)) colour = difference;
         if (highlighted(k)) colour = highlight;
         if (unreadable(k)) return unreadable_cell;
@@ -229,6 +243,7 @@ LinearColour unshaded_pixel(const UniformBufferObject& ubo, int x, int y, const 
         if (!page.has(addr + k) && !(label_line && before_start)) {
             return colour;
         }
+        field_shade(k, colour);
         if (pair && !label_line && differs(k)) colour = difference;
         if (highlighted(k)) colour = highlight;
         if (unreadable(k)) return unreadable_cell;

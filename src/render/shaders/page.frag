@@ -13,6 +13,9 @@
 #include "highlight.glsl"
 #include "unreadable.glsl"
 #include "panel.glsl"
+#ifndef QUIRN_COMPARE
+#include "fields.glsl"
+#endif
 #endif
 
 // Composes the whole hex page, pixel by pixel, from the view block alone.
@@ -181,6 +184,12 @@ void main() {
 #ifndef QUIRN_PLAIN
     prompt_text = in_prompt_text(x, y, label_line);
     label_text = overlay.flags.x != 0u && label_line;
+#ifndef QUIRN_COMPARE
+    // The structure's fields lie under the highlight and the unreadable cells.
+    if (overlay.fields.x != 0u && drawn && (characters || hex) && !label_line) {
+        colour = field_colour(colour, (entry & 127) * row_bytes + byte_in_row, add64(addr, uint(byte_in_row)));
+    }
+#endif
 #ifdef QUIRN_COMPARE
     prompt_text = prompt_text && page == 0;
     label_text = label_text && page == 0;

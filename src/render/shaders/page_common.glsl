@@ -32,6 +32,9 @@ layout(binding = 2, std140) uniform OverlayBlock {
     uvec4 pair_status[4];  // the second page's status line
     uvec4 unreadable[16];  // a bit per file window byte that could not be read (flags.w: any)
     uvec4 pair_unreadable[16];  // the same for the second file of a compare
+    uvec4 fields;      // x: the structure's fields are shown
+    uvec4 field_mark;  // the marked field's first (xy) and end (zw) offsets
+    uvec4 field_bands[32];  // two bits per file window byte: in a field, its shade
 } overlay;
 
 vec4 value_colour(uint v) {
