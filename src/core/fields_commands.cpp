@@ -17,7 +17,7 @@ constexpr size_t tree_lines = size_t(panel_lines) - 1;
 
 void Application::refresh_structure() {
     // One file only: a compare's pages have no structure.
-    if (comparing() || fields.format_argument == "none") return;
+    if (comparing() || fields.format_argument == "none" || !fields.after_first_present) return;
     if (!fields.started) {
         fields.started = true;
         fields.worker.open(fname, fields.format_argument);
@@ -56,7 +56,9 @@ void Application::on_structure_notice() {
         }
         return;
     }
-    need_redraw = true;
+    // A file without a description draws no frame for the answer that says so.
+    need_redraw = need_redraw || fields.active() || !answer.format.empty() || !answer.refusal.empty() ||
+                  answer.generation == fields.move_generation;
     if (answer.generation == fields.move_generation) {
         fields.move_generation = 0;
         if (answer.found) {

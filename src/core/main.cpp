@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
         app.file_b.path = line.second_path;
         app.start_position = line.start;
         if (!line.charset.empty()) app.charset = *charset_named(line.charset);
+        app.fields.format_argument = line.format;
         try {
             app.run();
         } catch (const StartError& e) {

@@ -12,6 +12,7 @@ struct FieldsState {
     std::string format_argument;  // --format: "" to choose by type, "none" for off
     StructureWorker worker;
     bool started = false;
+    bool after_first_present = false;  // the first paint pays nothing for the structure
     bool panel_open = false;      // F2
     StructureAnswer shown;        // the last answer about the view
     // What the view ask in flight (or last answered) was about.

@@ -143,6 +143,10 @@ void Application::drawFrame() {
     // The first frame is on the screen: the full page's pipeline is built
     // beside the frames that follow.
     startFullPipeline();
+    if (!fields.after_first_present) {
+        fields.after_first_present = true;
+        refresh_structure();  // its answer asks for a frame if it shows anything
+    }
     currentFrame = (currentFrame + 1) % MAX_FRAMES_IN_FLIGHT;
     need_redraw = needs_another_frame(frame_counter++, file_size_changed || file_b.size_changed);
     file_size_changed = false;

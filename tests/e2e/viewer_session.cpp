@@ -229,6 +229,7 @@ ViewerSession::ViewerSession(const std::string& path, const std::vector<std::str
         model_.start_position = line.start;
         if (!line.charset.empty()) model_.charset = *charset_named(line.charset);
         model_.fields.format_argument = line.format;
+        model_.fields.after_first_present = true;  // as the viewer is by the frames the tests compare
         model_.apply_start_position();
         model_.start_partition_read();
     } catch (const std::exception& e) {
