@@ -1,5 +1,6 @@
 #include "hash/hash_range.h"
 
+#include "base/file_descriptor.h"
 #include "find/find_state.h"
 #include "hash/digest.h"
 
@@ -22,19 +23,6 @@ const uint64_t sector = 512;
 // A hole's bytes, fed to the hash without a read; never written.
 uint8_t zero_block[block_bytes];
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 HashOutcome failed(std::string why) { return {HashOutcome::Kind::Failed, "", std::move(why)}; }
 
@@ -60,7 +48,7 @@ HashOutcome unreadable(int fd, uint64_t position, uint64_t end, uint8_t* block, 
 
 HashOutcome hash_range(const std::string& path, HashKind kind, uint64_t first, uint64_t length,
                        const std::atomic<bool>& cancel, const HashProgress& progress) {
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0) return failed(std::string("the file cannot be opened: ") + std::strerror(errno));
     const int fd = file.get();
     const uint64_t end = first + length;

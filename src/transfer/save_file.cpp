@@ -1,5 +1,7 @@
 #include "transfer/save_file.h"
 
+#include "base/file_descriptor.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -24,19 +26,6 @@ std::string reason(int error) { return std::strerror(error); }
 
 TransferOutcome failed(const std::string& why) { return {TransferOutcome::Kind::Failed, why}; }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 bool write_all(int fd, const uint8_t* data, size_t length, uint64_t at) {
     while (length > 0) {
@@ -102,7 +91,7 @@ void remove_stale_temporaries(const std::string& folder) {
 
 // Where the temporary file is and how it gets its name.
 struct Temporary {
-    Descriptor fd;
+    FileDescriptor fd;
     std::string path;  // "" for an unnamed one (O_TMPFILE)
     explicit Temporary(int descriptor, std::string name = "") : fd(descriptor), path(std::move(name)) {}
     ~Temporary() {
@@ -264,7 +253,7 @@ TransferOutcome copy_range(int source, uint64_t first, uint64_t length, int targ
 TransferOutcome save_range(const std::string& source_path, uint64_t first, uint64_t length,
                            const std::string& target_name, bool replace, const std::atomic<bool>& cancel,
                            const SaveProgress& progress, const std::vector<std::string>& shown) {
-    const Descriptor source(::open(source_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const FileDescriptor source(::open(source_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat source_file {};
     if (source.get() < 0 || ::fstat(source.get(), &source_file) != 0) return failed("the file cannot be opened");
     // A name that is a symbolic link: the file it points to is replaced, and the link stays.
@@ -299,7 +288,7 @@ TransferOutcome save_range(const std::string& source_path, uint64_t first, uint6
         if (errno == EEXIST) return {TransferOutcome::Kind::Exists, ""};
         return failed(reason(errno));
     }
-    const Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0) ::fsync(directory.get());
     return {};
 }

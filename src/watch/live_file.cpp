@@ -1,5 +1,6 @@
 #include "watch/live_file.h"
 
+#include "base/file_descriptor.h"
 #include "core/page_rules.h"
 
 #include <fcntl.h>
@@ -16,21 +17,6 @@ namespace {
 // The view block carries sizes and offsets in 48 bits: a size of 2^48 is not one.
 const uint64_t largest_file = (uint64_t{1} << 48) - 1;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // The file's length in bytes, for the kinds of file a hex viewer can show.
 void measure(int fd, FileRead& read) {
