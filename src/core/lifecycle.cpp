@@ -52,6 +52,7 @@ void Application::stop_workers() {
     identify.scan_worker.stop();
     transfer.worker.stop();
     hash.worker.stop();
+    fields.worker.stop();
     stdin_reader.stop();
 }
 
