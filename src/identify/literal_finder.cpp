@@ -99,8 +99,8 @@ LiteralFinder::LiteralFinder(const std::vector<std::string_view>& literals, Engi
         for (const auto& [start, members] : ordered) {
             std::array<NibbleSets, prefix> added{};
             for (size_t k = 0; k < prefix; ++k) {
-                added[k].low = k < start.size() ? uint16_t(1u << (uint8_t(start[k]) & 15)) : 0xffff;
-                added[k].high = k < start.size() ? uint16_t(1u << (uint8_t(start[k]) >> 4)) : 0xffff;
+                added[k].low = uint16_t(k < start.size() ? 1u << (uint8_t(start[k]) & 15) : 0xffffu);
+                added[k].high = uint16_t(k < start.size() ? 1u << (uint8_t(start[k]) >> 4) : 0xffffu);
             }
             int best = 0;
             double best_cost = 0;
