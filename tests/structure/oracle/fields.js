@@ -86,7 +86,7 @@ function camel(id) {
 
 // The generated classes name members in lower camel case: the description's
 // own names are found again from every id it declares.
-function memberNames(spec) {
+function memberNames(description) {
   const names = new Map();
   names.instanceOrder = new Map();   // class name -> its instances' names, as declared
   const lowerCamel = (id) => id.replace(/_([a-z0-9])/g, (_, c) => c.toUpperCase());
@@ -96,7 +96,7 @@ function memberNames(spec) {
     for (const attr of type.seq || []) if (attr && attr.id) names.set(lowerCamel(attr.id), attr.id);
     for (const id of Object.keys(type.instances || {})) names.set(lowerCamel(id), id);
     for (const [sub, subType] of Object.entries(type.types || {})) walk(subType, sub);
-  })(spec, spec.meta.id);
+  })(description, description.meta.id);
   return names;
 }
 
@@ -273,15 +273,15 @@ async function main() {
     process.stderr.write('usage: fields.js DESCRIPTION.ksy FILE\n');
     process.exit(2);
   }
-  const spec = yaml.load(fs.readFileSync(ksyPath, 'utf8'));
+  const description = yaml.load(fs.readFileSync(ksyPath, 'utf8'));
   let files;
   try {
-    files = await compiler.compile('javascript', spec, importer(path.dirname(ksyPath)), true);
+    files = await compiler.compile('javascript', description, importer(path.dirname(ksyPath)), true);
   } catch (e) {
     process.stderr.write(`${ksyPath}: ${e.message || e}\n`);
     process.exit(1);
   }
-  const topName = camel(spec.meta.id);
+  const topName = camel(description.meta.id);
   const load = loadModules(files);
   const namespace = load(`./${topName}.js`);
   const Top = namespace[topName];
@@ -289,7 +289,7 @@ async function main() {
   const stream = new KaitaiStream(new Uint8Array(data.buffer, data.byteOffset, data.length));
   const fileBuffer = stream._buffer;
   const root = new Top(stream);
-  const printer = new Printer(fileBuffer, namespace, memberNames(spec));
+  const printer = new Printer(fileBuffer, namespace, memberNames(description));
   let failure;
   try {
     root._read();
