@@ -1,7 +1,8 @@
 #include "find/search_engine.h"
 
-#include "find/byte_filter.h"
 #include "base/mapped_read_guard.h"
+#include "base/sector_read.h"
+#include "find/byte_filter.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -312,36 +313,12 @@ private:
         }
         // A read that fails is tried again in sectors: the ones that cannot
         // be read split the block into runs of bytes that were, and a match
-        // lies within one run.
-        runs_.clear();
-        size_t got = 0;
-        size_t run_start = 0;
-        bool stepping = false;
-        while (got < length) {
-            const uint64_t at = read_from + got;
-            const size_t step = stepping ? size_t(std::min<uint64_t>(length - got, sector - at % sector)) : length - got;
-            const ssize_t r = ::pread(fd_, buffer_.get() + got, step, off_t(at));
-            if (r < 0 && errno == EINTR) continue;
-            if (r == 0) {
-                shrank();
-                break;
-            }
-            if (r > 0) {
-                got += size_t(r);
-                continue;
-            }
-            if (!stepping) {
-                stepping = true;
-                continue;
-            }
-            // Counted where the block's own matches start, so that no byte counts twice.
-            const uint64_t counted_from = std::max(at, first), counted_end = std::min(at + step, last);
-            if (counted_end > counted_from) unreadable_ += counted_end - counted_from;
-            if (got > run_start) runs_.push_back({run_start, got});
-            got += step;
-            run_start = got;
-        }
-        if (got > run_start) runs_.push_back({run_start, got});
+        // lies within one run. Unreadable bytes are counted where the
+        // block's own matches start, so that no byte counts twice.
+        const SectorRead read = read_around_bad_sectors(fd_, buffer_.get(), read_from, length, first, last, runs_);
+        unreadable_ += read.unreadable;
+        if (read.got < length) shrank();
+        const size_t got = read.got;
         const size_t from = size_t(first - read_from);
         const size_t to = size_t(std::min<uint64_t>(last, read_from + got) - read_from);
         for (size_t i = 0; i < runs_.size(); ++i) {
@@ -381,7 +358,6 @@ private:
     std::unique_ptr<uint8_t, Free> buffer_;
     size_t buffer_size_ = 0;
     std::chrono::steady_clock::time_point last_report_;
-    static constexpr uint64_t sector = 512;  // the step past a read that failed
     std::vector<std::pair<size_t, size_t>> runs_;  // of the last block read: bytes that were read
     uint64_t unreadable_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "identify/embedded_scan.h"
 
 #include "base/mapped_read_guard.h"
+#include "base/sector_read.h"
 #include "identify/literal_finder.h"
 #include "identify/magic_describer.h"
 #include "identify/signatures.h"
@@ -76,7 +77,7 @@ public:
     }
 
 private:
-    using Runs = std::vector<std::pair<size_t, size_t>>;  // [begin, end) of bytes that were read
+    using Runs = ReadRuns;
 
     EmbeddedScanOutcome failed(const std::string& error) {
         EmbeddedScanOutcome outcome;
@@ -158,35 +159,10 @@ private:
     // bytes read or passed over: fewer than `length` when the file shrank.
     size_t read_runs(uint8_t* into, uint64_t from, size_t length, uint64_t count_first, uint64_t count_end,
                      Runs& runs) {
-        runs.clear();
-        size_t got = 0, run_start = 0;
-        bool stepping = false;
-        while (got < length) {
-            const uint64_t at = from + got;
-            const size_t step =
-                stepping ? size_t(std::min<uint64_t>(length - got, sector - at % sector)) : length - got;
-            const ssize_t r = ::pread(fd_, into + got, step, off_t(at));
-            if (r < 0 && errno == EINTR) continue;
-            if (r == 0) {  // the file shrank: it is scanned to its new end
-                size_ = std::min(size_, at);
-                break;
-            }
-            if (r > 0) {
-                got += size_t(r);
-                continue;
-            }
-            if (!stepping) {
-                stepping = true;
-                continue;
-            }
-            const uint64_t counted_from = std::max(at, count_first), counted_end = std::min(at + step, count_end);
-            if (counted_end > counted_from) unreadable_ += counted_end - counted_from;
-            if (got > run_start) runs.push_back({run_start, got});
-            got += step;
-            run_start = got;
-        }
-        if (got > run_start) runs.push_back({run_start, got});
-        return got;
+        const SectorRead read = read_around_bad_sectors(fd_, into, from, length, count_first, count_end, runs);
+        unreadable_ += read.unreadable;
+        if (read.got < length) size_ = std::min(size_, from + read.got);  // the file shrank: scanned to its new end
+        return read.got;
     }
 
     // Looks for the literals that start in [first, last) of `data`, which
@@ -281,7 +257,6 @@ private:
     size_t longest_ = 1;
     bool skip_holes_ = true;
     bool mappable_ = true;
-    static constexpr uint64_t sector = 512;  // the step past a read that failed
     Runs runs_;         // of the block
     Runs around_runs_;  // of the bytes read for a check or for libmagic
     uint64_t unreadable_ = 0;
