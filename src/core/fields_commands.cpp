@@ -121,7 +121,7 @@ bool Application::on_structure_key(const SDL_Keysym& key) {
 bool Application::on_structure_text(const std::string& typed) {
     if ((typed != "." && typed != ",") || comparing() || !fields.active()) return false;
     // Keys faster than the answers each take their step, from where the one before lands.
-    if (fields.move_generation != 0 && fields.worker.snapshot().request.kind == StructureRequest::Kind::Step) {
+    if (fields.move_generation != 0 && fields.move_is_step) {
         fields.queued_steps += typed == "," ? -1 : 1;
         return true;
     }
@@ -138,6 +138,7 @@ void Application::step_by_field(bool backward, uint64_t from) {
     request.window_size = chunk.size();
     request.tree_lines = fields.panel_open ? tree_lines : 0;
     fields.move_generation = fields.worker.ask(request);
+    fields.move_is_step = true;
 }
 
 void Application::go_to_field(const std::string& path) {
@@ -148,6 +149,7 @@ void Application::go_to_field(const std::string& path) {
     request.window_size = chunk.size();
     request.tree_lines = fields.panel_open ? tree_lines : 0;
     fields.move_generation = fields.worker.ask(request);
+    fields.move_is_step = false;
 }
 
 void Application::add_structure_panel(OverlayBlock& block) const {

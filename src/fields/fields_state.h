@@ -21,6 +21,7 @@ struct FieldsState {
     size_t asked_lines = 0;
     bool view_stale = true;       // ask again at the next frame
     uint64_t move_generation = 0; // a step or a path go-to awaiting its answer; 0: none
+    bool move_is_step = false;    // the awaited move is a step, not a path
     int queued_steps = 0;         // `.` (+1) and `,` (-1) pressed while a step was awaited
 
     // Whether a description is in use (known once the first answer came).
